@@ -11,7 +11,6 @@
 namespace app {
 
 int RunProgram(platform::Backend& backend) {
-  board::InitializeModule();
   forms::TApplication application(backend);
   // Checking for the guard and taking it are one step, so two copies started at the same
   // instant can never both run.
@@ -20,6 +19,7 @@ int RunProgram(platform::Backend& backend) {
                            platform::mb::kIconHand);
     return 0;
   }
+  board::InitializeModule();
   try {
     application.Initialize();
     application.SetTitle(board::text::kApplicationTitle);

@@ -76,7 +76,8 @@ std::shared_ptr<const platform::Picture> TScreen::Photograph(int width, int heig
 
 // --- TApplication -----------------------------------------------------------------------
 
-TApplication::TApplication(platform::Backend& backend) : TComponent(nullptr), backend_(backend) {
+TApplication::TApplication(platform::Backend& backend)
+    : TComponent(nullptr), backend_(backend), previous_(Application) {
   Application = this;
   static TScreen screen;
   Screen = &screen;
@@ -86,7 +87,7 @@ TApplication::TApplication(platform::Backend& backend) : TComponent(nullptr), ba
 TApplication::~TApplication() {
   forms_.clear();
   backend_.SetSink(nullptr);
-  if (Application == this) Application = nullptr;
+  if (Application == this) Application = previous_;
 }
 
 void TApplication::Initialize() {}

@@ -123,6 +123,7 @@ class TApplication : public TComponent, private platform::EventSink {
   bool EndSessionQuery() override;
 
   platform::Backend& backend_;
+  TApplication* previous_;  // tests may run a second program inside the first
   std::string title_;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* main_form_ = nullptr;

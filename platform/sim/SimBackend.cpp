@@ -217,6 +217,7 @@ int SimBackend::MessageBox(std::string_view text, std::string_view caption, unsi
   while (Step(end, false)) {
   }
   now_ms_ = std::max(now_ms_, end);
+  Log("box closed");
   return shown.answer;
 }
 
@@ -231,6 +232,7 @@ void SimBackend::SetTimer(int timer, std::uint32_t interval_ms, bool enabled) {
 
 void SimBackend::CreatePeer(Handle control, PeerKind kind, Handle parent, std::string_view name) {
   if (control != peers_.size()) throw std::logic_error("peers must be numbered in order");
+  CheckPeerCreation(name);
   PeerState peer;
   peer.kind = kind;
   peer.parent = parent;
@@ -294,6 +296,10 @@ void SimBackend::SetTitle(std::string_view utf8) {
   Log("title " + title);
 }
 
+void SimBackend::CheckPeerCreation(std::string_view name) {
+  if (!failing_peer.empty() && name == failing_peer) throw std::runtime_error("Cannot create window " + failing_peer);
+}
+
 std::uint32_t SimBackend::DesktopPixel(int x, int y) {
   return static_cast<std::uint32_t>(((x * 5) & 0xFF) << 16 | ((y * 3) & 0xFF) << 8 | ((x ^ y) & 0xFF));
 }
@@ -348,6 +354,10 @@ const PeerState& SimBackend::Peer(std::string_view name) const {
   const auto handle = Find(name);
   if (!handle) throw std::out_of_range("no control named " + std::string(name));
   return peers_[*handle];
+}
+
+std::string SimBackend::ParentName(std::string_view name) const {
+  return peers_.at(Peer(name).parent).name;
 }
 
 bool SimBackend::Reachable(Handle handle) const {

@@ -101,6 +101,7 @@ class SimBackend final : public Backend {
   std::deque<std::uint32_t> tick_counts;  // returned first, one per call
   std::uint32_t boot_offset_ms = 123456;  // tick count = this + virtual time, once the script is used up
   bool photograph_fails = false;
+  std::string failing_peer;  // creating the peer of this name fails, as a window that cannot be made
   // The desktop's colour at a pixel: a pattern with no two neighbours alike.
   static std::uint32_t DesktopPixel(int x, int y);
   SimRegistry registry;
@@ -119,6 +120,7 @@ class SimBackend final : public Backend {
 
   // --- Observation --------------------------------------------------------------------
   const PeerState& Peer(std::string_view name) const;
+  std::string ParentName(std::string_view name) const;
   bool PeerShown(std::string_view name) const;  // visible itself and every parent, board shown
   bool board_shown = false;
   bool topmost = false;
@@ -175,6 +177,7 @@ class SimBackend final : public Backend {
   // Delivers the earliest timer tick or scheduled action no later than limit; false if none.
   bool Step(std::uint64_t limit, bool with_input);
   bool Reachable(Handle handle) const;
+  void CheckPeerCreation(std::string_view name);
   std::optional<Handle> Find(std::string_view name) const;
 
   std::uint64_t now_ms_ = 0;
