@@ -199,7 +199,8 @@ void TControl::Realign() {
 void TControl::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
-  if (auto* peer = Peer()) peer->SetPeerVisible(handle_, visible_);
+  // The board window is shown and hidden through its own operations.
+  if (auto* peer = Peer(); peer && kind_ != platform::PeerKind::Board) peer->SetPeerVisible(handle_, visible_);
 }
 
 void TControl::SetColor(TColor color) {

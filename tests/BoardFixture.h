@@ -78,6 +78,16 @@ class BoardTest : public ::testing::Test {
     sim.ExpectBox(SplitBox());
     sim.RunUntil(kSplitTime);
   }
+  // Hits every desktop three times, in the order D, A, B, C, answering every box.
+  void ClearAll() {
+    for (const int desktop : {3, 0, 1, 2}) {
+      const std::string label = "Label" + std::to_string(desktop + 1);
+      for (int hit = 0; hit < 3; ++hit) {
+        sim.ExpectBox(Answer(desktop, hit));
+        ASSERT_TRUE(sim.Press(label)) << label;
+      }
+    }
+  }
   board::TForm1& Form() { return *board::Form1; }
   platform::Rect Bounds(const char* name) const { return sim.Peer(name).bounds; }
   std::vector<std::string> BoxTexts() const {
