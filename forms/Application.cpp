@@ -18,6 +18,8 @@ TForm::TForm(TComponent* owner) : TControl(owner, platform::PeerKind::Board) {
 
 void TForm::SetVisible(bool visible) {
   const bool changed = visible != Visible();
+  // A maximised form covers the screen when it is shown, whatever its stored size.
+  if (visible && maximized_) SetBounds(0, 0, Screen->Width(), Screen->Height());
   TControl::SetVisible(visible);
   auto& backend = Application->Backend();
   // Show brings the board to the front even when it is visible already.
@@ -45,9 +47,13 @@ bool TForm::CloseForEndOfSession() {
 void TForm::SetProperty(std::string_view key, const LayoutValue& value) {
   if (key == "ClientWidth") SetProperty("Width", value);
   else if (key == "ClientHeight") SetProperty("Height", value);
-  // The board is always a borderless, maximised window at the layout's resolution.
-  else if (key == "BorderStyle" || key == "BorderIcons" || key == "WindowState" ||
-           key == "PixelsPerInch" || key == "TextHeight") {
+  else if (key == "WindowState") {
+    if (value.kind != LayoutValue::Identifier || (value.text != "wsMaximized" && value.text != "wsNormal"))
+      throw EFrameworkError("Invalid value for property WindowState of " + Name());
+    maximized_ = value.text == "wsMaximized";
+  }
+  // The board is always a borderless window at the layout's resolution.
+  else if (key == "BorderStyle" || key == "BorderIcons" || key == "PixelsPerInch" || key == "TextHeight") {
   } else {
     TControl::SetProperty(key, value);
   }

@@ -56,6 +56,7 @@ class TForm : public TControl {
  private:
   [[noreturn]] void ComponentMissing(std::string_view name) const;
   bool closed_ = false;
+  bool maximized_ = false;
 };
 
 class TScreen {

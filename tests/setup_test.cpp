@@ -169,3 +169,19 @@ TEST_F(SetUpTest, DamagedRecordShowsTheErrorBoxAndStopsSetUp) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace testing_support;
+
+TEST_F(SetUpTest, AfterADamagedRecordTheBoardStillCoversTheScreen) {
+  sim.registry.SetString(score::kKeyPath, "Kachi", "3");
+  sim.ExpectBox({"Registry value 'Kachi' is missing or not a whole number.", text::kApplicationTitle, mb::kIconHand});
+  CreateBoard();
+  Form().Show();
+  EXPECT_EQ(Bounds("Form1"), (platform::Rect{0, 0, 640, 480}));
+  EXPECT_EQ(Bounds("Panel1"), (platform::Rect{0, 0, 640, 480}));
+  EXPECT_EQ(Bounds("Panel2"), (platform::Rect{0, 463, 640, 17}));
+}
+
+}  // namespace

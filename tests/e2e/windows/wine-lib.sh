@@ -73,6 +73,12 @@ vt_start_server() {
   wineserver "-p$persist" </dev/null >/dev/null 2>&1 || true
 }
 
+# Starts the prefix's server and its system processes with no tie to the caller's output.
+vt_warm_prefix() {
+  vt_start_server "${1:-}"
+  timeout 60 "$VT_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
 vt_stop_server() {
   [[ -n ${WINEPREFIX:-} && -d ${WINEPREFIX:-} ]] || return 0
   timeout 10 wineserver -k </dev/null >/dev/null 2>&1 || true
@@ -139,54 +145,74 @@ vt_require_tools() {
 
 # --- Windows on the display ---------------------------------------------------------------
 
-# Prints the id of a visible window whose name is exactly $1, waiting up to $2 seconds.
+# Ids of the visible boxes named exactly $1: the application window shares the title's name
+# but is at most a pixel wide, and the board may share it but covers the screen.
+vt_find_windows() {
+  local id width
+  for id in $(xdotool search --onlyvisible --name "^$(vt_regex_quote "$1")\$" 2>/dev/null); do
+    width=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | sed -n 's/^WIDTH=//p')
+    ((${width:-0} > 8 && ${width:-0} < 1000)) && printf '%s\n' "$id"
+  done
+  return 0
+}
+
+# Prints the id of a window named exactly $1, waiting up to $2 seconds for it.
 vt_wait_window() {
   local name=$1 seconds=${2:-20} deadline id
   deadline=$((SECONDS + seconds))
-  while ((SECONDS < deadline)); do
-    id=$(xdotool search --onlyvisible --name "^$(vt_regex_quote "$name")\$" 2>/dev/null | head -n1)
+  while :; do
+    id=$(vt_find_windows "$name" | head -n1)
     if [[ -n $id ]]; then
       printf '%s\n' "$id"
       return 0
     fi
+    ((SECONDS < deadline)) || return 1
     sleep 0.2
   done
-  return 1
 }
 
-# True while no visible window has the name $1, waiting up to $2 seconds for it to go.
+# Waits up to $2 seconds until no window is named $1.
 vt_wait_window_gone() {
   local name=$1 seconds=${2:-10} deadline
   deadline=$((SECONDS + seconds))
-  while ((SECONDS < deadline)); do
-    xdotool search --onlyvisible --name "^$(vt_regex_quote "$name")\$" >/dev/null 2>&1 || return 0
+  while [[ -n $(vt_find_windows "$name") ]]; do
+    ((SECONDS < deadline)) || return 1
     sleep 0.2
   done
-  return 1
 }
 
 vt_regex_quote() { sed 's/[][\.*^$+?(){}|/]/\\&/g' <<<"$1"; }
 
 # Answers the box captioned $1 with key $2 (Return, y, n), waiting up to $3 seconds for it.
+# Another box of the same caption may follow at once, so the one answered is told by its id.
 vt_answer_box() {
   local caption=$1 key=${2:-Return} seconds=${3:-20} id
   id=$(vt_wait_window "$caption" "$seconds") || vt_fail "no box captioned \"$caption\" within ${seconds}s"
   vt_log "box \"$caption\": $key"
   vt_press_in_window "$id" "$key"
-  vt_wait_window_gone "$caption" 10 || {
-    # The key may have arrived before the box took the focus: once more.
+  vt_wait_id_gone "$caption" "$id" 5 || {
+    # The key may have arrived before the box had the focus: once more.
+    vt_log "box \"$caption\" still open: $key again"
     vt_press_in_window "$id" "$key"
-    vt_wait_window_gone "$caption" 10 || vt_fail "the box \"$caption\" did not close"
+    vt_wait_id_gone "$caption" "$id" 10 || vt_fail "the box \"$caption\" did not close"
   }
+}
+
+vt_wait_id_gone() {
+  local caption=$1 id=$2 deadline=$((SECONDS + $3))
+  while vt_find_windows "$caption" | grep -qx "$id"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
 }
 
 # Clicks into the box to give it the focus, then presses the key there.
 vt_press_in_window() {
-  local id=$1 key=$2 x y w h
+  local id=$1 key=$2 X= Y= WIDTH= HEIGHT=
   eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/\1=/p')" || true
   if [[ -n ${X:-} && -n ${Y:-} ]]; then
     # The caption bar: a click there moves nothing and takes no button.
-    xdotool mousemove --sync "$((X + WIDTH / 2))" "$((Y + 8))" click 1 2>/dev/null || true
+    xdotool mousemove "$((X + WIDTH / 2))" "$((Y + 8))" click 1 2>/dev/null || true
     sleep 0.3
   fi
   xdotool key "$key" 2>/dev/null || true
