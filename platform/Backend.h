@@ -151,7 +151,9 @@ class Backend {
   // Screen.
   virtual int ScreenWidth() = 0;
   virtual int ScreenHeight() = 0;
-  // The screen's top-left width x height pixels; nothing when no picture can be had.
+  // The screen's top-left width x height pixels; nothing when no picture can be had. Where the
+  // backend's units are scaled (a desktop scale factor) the picture holds the device pixels
+  // behind them and is larger than width x height.
   virtual std::shared_ptr<Picture> Photograph(int width, int height) = 0;
 
   // System.

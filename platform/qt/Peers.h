@@ -1,0 +1,137 @@
+// The Qt widgets behind the game's controls: the board window, panels, images and labels.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/Backend.h"
+#include "platform/qt/X11.h"
+
+namespace platform::qt {
+
+// 0x00BBGGRR, the layout's colour notation, as a Qt colour.
+QColor ToQColor(std::uint32_t bgr);
+
+// The photograph at one device size: in the X server, where it becomes a window's background,
+// or in memory for Qt to draw where the server's pixel format is an unusual one.
+struct ScaledPicture {
+  QSize size;
+  std::unique_ptr<x11::ServerPicture> server;
+  QImage image;
+};
+
+// One scaled copy per (photograph, device size), shared by every image of that size and
+// dropped when no image shows it any more: four images of one size hold one copy between them.
+class PictureCache {
+ public:
+  std::shared_ptr<const ScaledPicture> Get(const std::shared_ptr<const Picture>& picture,
+                                           QSize device_size, std::uint32_t like_window);
+  // How many scaled copies were made so far.
+  int Made() const { return made_; }
+
+ private:
+  struct Entry {
+    std::weak_ptr<const Picture> picture;
+    QSize size;
+    std::weak_ptr<const ScaledPicture> scaled;
+  };
+  std::vector<Entry> entries_;
+  int made_ = 0;
+};
+
+// What every peer shares: the backend (for its sink) and the picture cache.
+struct PeerContext {
+  Backend* backend = nullptr;
+  PictureCache pictures;
+  // Counts message boxes; a click whose press opened a box is no click.
+  std::uint64_t boxes_shown = 0;
+  EventSink* Sink() const { return backend ? backend->Sink() : nullptr; }
+};
+
+class BoardWindow : public QWidget {
+ public:
+  explicit BoardWindow(PeerContext& context);
+  void SetColor(QColor color);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  PeerContext& context_;
+  QColor color_ = Qt::black;
+};
+
+class PanelPeer : public QWidget {
+ public:
+  PanelPeer(PeerContext& context, QWidget* parent);
+  void SetColor(QColor color);
+  void SetBevel(bool raised);
+  QColor Color() const { return color_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QColor color_{0xF0, 0xF0, 0xF0};
+  bool raised_ = false;
+};
+
+// The picture is the background of a bare X child window, which the server draws itself:
+// moving the image's panel costs no painting and no scaling here.
+class ImagePeer : public QWidget {
+ public:
+  ImagePeer(PeerContext& context, QWidget* parent);
+  ~ImagePeer() override;
+  void SetPicture(std::shared_ptr<const Picture> picture);
+  // Brings the shown copy in line with the picture and the current size.
+  void Refresh();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  PeerContext& context_;
+  std::shared_ptr<const Picture> picture_;
+  std::shared_ptr<const ScaledPicture> scaled_;
+  std::uint32_t picture_window_ = 0;
+};
+
+class LabelPeer : public QWidget {
+ public:
+  LabelPeer(PeerContext& context, Handle handle, QWidget* parent);
+  void SetColor(QColor color);
+  void SetText(const QString& text, bool centered);
+  void SetPeerFont(const Font& font);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void Press(QMouseEvent* event, bool may_click);
+  PeerContext& context_;
+  Handle handle_;
+  QColor color_ = Qt::gray;
+  QColor text_color_ = Qt::black;
+  QString text_;
+  bool centered_ = false;
+  bool click_armed_ = false;
+};
+
+// The face that stands in for one the system lacks, first choice first.
+QStringList FontFamiliesFor(const QString& face);
+
+}  // namespace platform::qt

@@ -1,0 +1,370 @@
+// The Qt backend: peers, board window, boxes, timers, photograph, guard and record on X11.
+#include "platform/qt/QtBackend.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSessionManager>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <thread>
+
+#include "platform/RegistryFile.h"
+#include "platform/qt/SystemInfo.h"
+#include "platform/qt/X11.h"
+
+namespace platform::qt {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
+
+struct ButtonSet {
+  unsigned flag;
+  std::vector<std::pair<QMessageBox::StandardButton, int>> buttons;  // first is the default
+};
+
+// The button sets the game uses (low four bits of the flags), with the answers they give;
+// any other set shows OK.
+const ButtonSet& ButtonsFor(unsigned flags) {
+  static const std::vector<ButtonSet> sets = {
+      {mb::kOk, {{QMessageBox::Ok, mb::kIdOk}}},
+      {mb::kYesNo, {{QMessageBox::Yes, mb::kIdYes}, {QMessageBox::No, mb::kIdNo}}},
+  };
+  for (const auto& set : sets)
+    if (set.flag == (flags & 0x0Fu)) return set;
+  return sets.front();
+}
+
+QMessageBox::Icon IconFor(unsigned flags) {
+  switch (flags & 0xF0u) {
+    case mb::kIconHand: return QMessageBox::Critical;
+    case mb::kIconQuestion: return QMessageBox::Question;
+    case mb::kIconExclamation: return QMessageBox::Warning;
+    case mb::kIconInformation: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+bool SamePixels(const x11::ScreenPixels& a, const x11::ScreenPixels& b) {
+  return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+}  // namespace
+
+QtBackend::QtBackend() {
+  context_.backend = this;
+  board_ = std::make_unique<BoardWindow>(context_);
+  board_->setObjectName("Form1");
+  if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
+  // The board's X window is made once, now, and lives as long as the program.
+  board_->winId();
+  peers_[kBoardHandle] = board_.get();
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp,
+                   [this](QSessionManager& manager) { OnCommitDataRequest(manager); });
+}
+
+QtBackend::~QtBackend() {
+  timers_.clear();
+  peers_.clear();
+  board_.reset();
+}
+
+std::uint32_t QtBackend::BoardWindowId() const { return static_cast<std::uint32_t>(board_->winId()); }
+
+QWidget* QtBackend::PeerWidget(Handle control) const {
+  const auto found = peers_.find(control);
+  return found == peers_.end() ? nullptr : found->second;
+}
+
+// ---- Message loop ----
+
+void QtBackend::RunMessageLoop() {
+  // A loop of our own rather than QApplication::exec(): quitting it must not make the
+  // boxes the game still shows on its way out return at once, as QCoreApplication::exit does.
+  if (quit_requested_) return;
+  QEventLoop loop;
+  main_loop_ = &loop;
+  loop.exec();
+  main_loop_ = nullptr;
+}
+
+void QtBackend::QuitMessageLoop() {
+  quit_requested_ = true;
+  if (main_loop_ != nullptr) main_loop_->exit(0);
+}
+
+void QtBackend::ProcessPendingMessages() {
+  QCoreApplication::processEvents();
+  x11::Flush();
+}
+
+void QtBackend::Sleep(std::uint32_t milliseconds) {
+  // What has been drawn or hidden reaches the screen first, as it would on a system that
+  // draws synchronously; then nothing is handled until the time is up.
+  x11::Flush();
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// ---- Message box ----
+
+int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+  // Owned by the board while it is on screen, so the window manager keeps the box above it.
+  QMessageBox box(board_->isVisible() ? board_.get() : nullptr);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setWindowTitle(FromUtf8(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(FromUtf8(text));
+  box.setIcon(IconFor(flags));
+  const ButtonSet& set = ButtonsFor(flags);
+  std::vector<std::pair<QAbstractButton*, int>> answers;
+  for (const auto& [standard, answer] : set.buttons) answers.emplace_back(box.addButton(standard), answer);
+  box.setDefaultButton(static_cast<QPushButton*>(answers.front().first));
+  ++context_.boxes_shown;
+  const auto window = static_cast<std::uint32_t>(box.winId());
+  box.exec();
+  box.hide();
+  x11::Flush();
+  closed_boxes_.push_back({window, std::chrono::steady_clock::now()});
+  for (const auto& [button, answer] : answers)
+    if (box.clickedButton() == button) return answer;
+  // Closed without a button (Escape, the window manager): the escape button's answer.
+  return set.buttons.back().second;
+}
+
+// ---- Timers ----
+
+void QtBackend::SetTimer(int timer, std::uint32_t interval_ms, bool enabled) {
+  auto& slot = timers_[timer];
+  if (!slot) {
+    slot = std::make_unique<QTimer>();
+    slot->setTimerType(Qt::PreciseTimer);
+    QObject::connect(slot.get(), &QTimer::timeout, [this, timer] {
+      if (auto* sink = Sink()) sink->TimerTick(timer);
+    });
+  }
+  // QTimer takes at most INT_MAX ms; a longer interval never comes round in a session.
+  if (!enabled || interval_ms == 0 || interval_ms > static_cast<std::uint32_t>(INT_MAX)) {
+    slot->stop();
+    return;
+  }
+  slot->start(static_cast<int>(interval_ms));
+}
+
+// ---- Peers ----
+
+void QtBackend::CreatePeer(Handle control, PeerKind kind, Handle parent, std::string_view name) {
+  const QString object_name = FromUtf8(name);
+  if (kind == PeerKind::Board || control == kBoardHandle) {
+    board_->setObjectName(object_name);
+    peers_[control] = board_.get();
+    return;
+  }
+  QWidget* parent_widget = PeerWidget(parent);
+  if (parent_widget == nullptr) parent_widget = board_.get();
+  QWidget* widget = nullptr;
+  switch (kind) {
+    case PeerKind::Panel: widget = new PanelPeer(context_, parent_widget); break;
+    case PeerKind::Image: widget = new ImagePeer(context_, parent_widget); break;
+    case PeerKind::Label: widget = new LabelPeer(context_, control, parent_widget); break;
+    case PeerKind::Board: break;
+  }
+  widget->setObjectName(object_name);
+  widget->hide();
+  // Made now, so a later sibling's window lies above it, and named for tools that look.
+  x11::SetWindowName(static_cast<std::uint32_t>(widget->winId()), name);
+  widget->raise();
+  peers_[control] = widget;
+}
+
+void QtBackend::SetPeerBounds(Handle control, Rect bounds) {
+  // The board is maximised: it covers the primary screen whatever the layout says.
+  if (control == kBoardHandle) return;
+  QWidget* widget = PeerWidget(control);
+  if (widget == nullptr) return;
+  widget->setGeometry(bounds.left, bounds.top, std::max(0, bounds.width), std::max(0, bounds.height));
+  // A hidden image hears of its new size only when shown; its copy is made now instead.
+  if (auto* image = dynamic_cast<ImagePeer*>(widget)) image->Refresh();
+}
+
+void QtBackend::SetPeerVisible(Handle control, bool visible) {
+  if (control == kBoardHandle) {
+    visible ? ShowBoard() : HideBoard();
+    return;
+  }
+  if (auto* widget = PeerWidget(control)) widget->setVisible(visible);
+}
+
+void QtBackend::SetPeerColor(Handle control, std::uint32_t color) {
+  QWidget* widget = PeerWidget(control);
+  if (auto* panel = dynamic_cast<PanelPeer*>(widget)) panel->SetColor(ToQColor(color));
+  else if (auto* label = dynamic_cast<LabelPeer*>(widget)) label->SetColor(ToQColor(color));
+  else if (auto* board = dynamic_cast<BoardWindow*>(widget)) board->SetColor(ToQColor(color));
+}
+
+void QtBackend::SetPeerBevel(Handle control, bool raised) {
+  if (auto* panel = dynamic_cast<PanelPeer*>(PeerWidget(control))) panel->SetBevel(raised);
+}
+
+void QtBackend::SetPeerText(Handle control, std::string_view utf8, bool centered) {
+  if (auto* label = dynamic_cast<LabelPeer*>(PeerWidget(control))) label->SetText(FromUtf8(utf8), centered);
+}
+
+void QtBackend::SetPeerFont(Handle control, const Font& font) {
+  if (auto* label = dynamic_cast<LabelPeer*>(PeerWidget(control))) label->SetPeerFont(font);
+}
+
+void QtBackend::SetPeerPicture(Handle control, std::shared_ptr<const Picture> picture) {
+  if (auto* image = dynamic_cast<ImagePeer*>(PeerWidget(control))) image->SetPicture(std::move(picture));
+}
+
+// ---- Board window ----
+
+void QtBackend::ShowBoard() {
+  if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
+  const bool was_hidden = !board_->isVisible();
+  // The window manager drops the state of a withdrawn window; give it again before mapping,
+  // and ask once more after: a manager still busy with the last hide may drop it again.
+  if (was_hidden) x11::SetAlwaysOnTop(BoardWindowId(), false, topmost_);
+  board_->show();
+  if (was_hidden && topmost_) x11::SetAlwaysOnTop(BoardWindowId(), true, true);
+  board_->raise();
+  board_->activateWindow();
+  x11::Flush();
+}
+
+void QtBackend::HideBoard() {
+  board_->hide();
+  x11::Flush();
+}
+
+void QtBackend::SetBoardTopmost(bool topmost) {
+  topmost_ = topmost;
+  // Not through QWindow::setFlags: Qt's X11 window re-creates its X window at the next show
+  // once the stays-on-top flag has changed, which would lose the board's child windows and
+  // its identity. The state goes straight to the window manager instead, and the widget
+  // keeps its copy of the flags in step.
+  Qt::WindowFlags flags = board_->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  board_->overrideWindowFlags(flags);
+  x11::SetAlwaysOnTop(BoardWindowId(), board_->isVisible(), topmost);
+  x11::Flush();
+}
+
+void QtBackend::SetTaskbarEntryVisible(bool) {
+  // On X11 the board itself carries the taskbar entry: a hidden board has none.
+}
+
+void QtBackend::SetTitle(std::string_view utf8) { board_->setWindowTitle(FromUtf8(utf8)); }
+
+// ---- Screen ----
+
+int QtBackend::ScreenWidth() {
+  auto* screen = PrimaryScreen();
+  return screen ? screen->geometry().width() : 0;
+}
+
+int QtBackend::ScreenHeight() {
+  auto* screen = PrimaryScreen();
+  return screen ? screen->geometry().height() : 0;
+}
+
+bool QtBackend::WaitUntilBoxesHaveGone() {
+  using Clock = std::chrono::steady_clock;
+  const auto now = Clock::now();
+  std::erase_if(closed_boxes_, [&](const ClosedBox& box) { return now - box.closed > std::chrono::seconds(5); });
+  if (closed_boxes_.empty()) return false;
+  // First the window manager lets go of each box, taking its frame away with it.
+  const auto frames_deadline = now + std::chrono::seconds(2);
+  while (Clock::now() < frames_deadline) {
+    const auto managed = x11::ManagedWindows();
+    if (!managed) break;
+    const bool lingering = std::any_of(closed_boxes_.begin(), closed_boxes_.end(), [&](const ClosedBox& box) {
+      return std::find(managed->begin(), managed->end(), box.window) != managed->end();
+    });
+    if (!lingering) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  closed_boxes_.clear();
+  return true;
+}
+
+std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
+  auto* screen = PrimaryScreen();
+  if (screen == nullptr || !x11::Available() || width <= 0 || height <= 0) return nullptr;
+  ProcessPendingMessages();
+  x11::Sync();
+  const bool box_closed_lately = WaitUntilBoxesHaveGone();
+  // The game's sizes are in the screen's logical pixels; the picture has the device pixels
+  // behind them, so it shows one to one under a scale factor.
+  const qreal ratio = screen->devicePixelRatio();
+  const QPoint origin = screen->geometry().topLeft();  // Qt keeps a screen's origin unscaled
+  const int device_width = static_cast<int>(std::lround(width * ratio));
+  const int device_height = static_cast<int>(std::lround(height * ratio));
+  auto read = [&] { return x11::ReadRoot(origin.x(), origin.y(), device_width, device_height); };
+  auto pixels = read();
+  if (!pixels) return nullptr;
+  if (box_closed_lately) {
+    // Windows that lay beneath a box repaint when they get round to it: wait until two
+    // looks in a row agree, within a bound, so a busy screen cannot hold the game up.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      auto again = read();
+      if (!again) return nullptr;
+      const bool same = SamePixels(*pixels, *again);
+      pixels = std::move(again);
+      if (same) break;
+    }
+  }
+  auto picture = std::make_shared<Picture>();
+  picture->width = pixels->width;
+  picture->height = pixels->height;
+  picture->pixels = std::move(pixels->pixels);
+  return picture;
+}
+
+// ---- System ----
+
+std::uint32_t QtBackend::TickCount() { return MillisecondsSinceBoot(); }
+
+std::uint32_t QtBackend::ProcessorType() { return ProcessorClass(); }
+
+std::vector<std::string> QtBackend::Arguments() {
+  std::vector<std::string> arguments;
+  for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
+  return arguments;
+}
+
+bool QtBackend::AcquireInstanceGuard(std::string_view name) {
+  return guard_.Acquire(InstanceGuard::DefaultFolder(), name);
+}
+
+void QtBackend::ReleaseInstanceGuard() { guard_.Release(); }
+
+RegistryStore& QtBackend::Registry() {
+  if (!registry_) registry_ = std::make_unique<RegistryFile>(DefaultRegistryFilePath());
+  return *registry_;
+}
+
+// ---- Session ----
+
+void QtBackend::OnCommitDataRequest(QSessionManager& manager) {
+  auto* sink = Sink();
+  // Without leave to ask, the board cannot put its question, and the session ends.
+  if (sink == nullptr || !manager.allowsInteraction()) return;
+  const bool agreed = sink->EndSessionQuery();
+  manager.release();
+  if (!agreed) manager.cancel();
+}
+
+}  // namespace platform::qt

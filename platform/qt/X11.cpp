@@ -1,0 +1,316 @@
+// X11 requests made through Qt's own xcb connection, so they are ordered with Qt's requests.
+#include "platform/qt/X11.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace platform::qt::x11 {
+
+namespace {
+
+xcb_connection_t* Connection() {
+  auto* app = qGuiApp;
+  if (app == nullptr) return nullptr;
+  auto* native = app->nativeInterface<QNativeInterface::QX11Application>();
+  return native ? native->connection() : nullptr;
+}
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_screen_t* DefaultScreen(xcb_connection_t* connection) {
+  char* host = nullptr;
+  int display = 0, number = 0;
+  if (xcb_parse_display(nullptr, &host, &display, &number) == 0) number = 0;
+  std::free(host);
+  auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+  for (int i = 0; it.rem > 0; xcb_screen_next(&it), ++i)
+    if (i == number) return it.data;
+  return xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+  Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+      nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+const xcb_visualtype_t* FindVisual(const xcb_screen_t* screen, xcb_visualid_t id) {
+  for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem > 0;
+       xcb_depth_next(&depths)) {
+    for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem > 0;
+         xcb_visualtype_next(&visuals)) {
+      if (visuals.data->visual_id == id) return visuals.data;
+    }
+  }
+  return nullptr;
+}
+
+// Scales one channel given by mask to 8 bits.
+std::uint32_t Channel(std::uint32_t pixel, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) ++shift;
+  const std::uint32_t max = mask >> shift;
+  const std::uint32_t value = (pixel & mask) >> shift;
+  return max == 255 ? value : (value * 255u + max / 2) / max;
+}
+
+}  // namespace
+
+bool Available() { return Connection() != nullptr; }
+
+void Flush() {
+  if (auto* connection = Connection()) xcb_flush(connection);
+}
+
+void Sync() {
+  auto* connection = Connection();
+  if (connection == nullptr) return;
+  // Any request with a reply is a round trip: when the reply is here, all before it is done.
+  Reply<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+void SetWindowName(std::uint32_t window, std::string_view utf8) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  const auto length = static_cast<std::uint32_t>(utf8.size());
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                      XCB_ATOM_STRING, 8, length, utf8.data());
+  const xcb_atom_t net_name = Atom(connection, "_NET_WM_NAME");
+  const xcb_atom_t utf8_string = Atom(connection, "UTF8_STRING");
+  if (net_name != XCB_ATOM_NONE && utf8_string != XCB_ATOM_NONE)
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, net_name, utf8_string, 8,
+                        length, utf8.data());
+}
+
+void SetAlwaysOnTop(std::uint32_t window, bool mapped, bool on_top) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
+  const xcb_atom_t above = Atom(connection, "_NET_WM_STATE_ABOVE");
+  // The older name some window managers still read.
+  const xcb_atom_t stays_on_top = Atom(connection, "_NET_WM_STATE_STAYS_ON_TOP");
+  if (state == XCB_ATOM_NONE || above == XCB_ATOM_NONE) return;
+  if (mapped) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = state;
+    event.data.data32[0] = on_top ? 1u : 0u;  // _NET_WM_STATE_ADD or _REMOVE
+    event.data.data32[1] = above;
+    event.data.data32[2] = stays_on_top;
+    event.data.data32[3] = 1;  // from an application
+    xcb_send_event(connection, 0, DefaultScreen(connection)->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    return;
+  }
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection, xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 1024), nullptr));
+  std::vector<xcb_atom_t> atoms;
+  if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
+    const auto* first = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    atoms.assign(first, first + xcb_get_property_value_length(reply.get()) / 4);
+  }
+  std::erase_if(atoms, [&](xcb_atom_t atom) { return atom == above || atom == stays_on_top; });
+  if (on_top) {
+    atoms.push_back(above);
+    if (stays_on_top != XCB_ATOM_NONE) atoms.push_back(stays_on_top);
+  }
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32,
+                      static_cast<std::uint32_t>(atoms.size()), atoms.data());
+}
+
+std::optional<std::vector<std::uint32_t>> ManagedWindows() {
+  auto* connection = Connection();
+  if (connection == nullptr) return std::nullopt;
+  const xcb_atom_t list = Atom(connection, "_NET_CLIENT_LIST");
+  if (list == XCB_ATOM_NONE) return std::nullopt;
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 0, DefaultScreen(connection)->root, list, XCB_ATOM_WINDOW, 0,
+                       1u << 16),
+      nullptr));
+  if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32) return std::nullopt;
+  const auto* first = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  const int count = xcb_get_property_value_length(reply.get()) / 4;
+  return std::vector<std::uint32_t>(first, first + count);
+}
+
+namespace {
+
+// True when windows like this one take 32-bit pixels 0x??RRGGBB in the host's byte order.
+bool TakesPlain32BitPixels(xcb_connection_t* connection, std::uint32_t window, std::uint8_t* depth) {
+  Reply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), nullptr));
+  if (!geometry || !attributes) return false;
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
+  bool bits32 = false;
+  for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
+       xcb_format_next(&formats))
+    if (formats.data->depth == geometry->depth) bits32 = formats.data->bits_per_pixel == 32;
+  const xcb_visualtype_t* visual = FindVisual(DefaultScreen(connection), attributes->visual);
+  *depth = geometry->depth;
+  return bits32 && visual != nullptr && visual->red_mask == 0xFF0000u &&
+         visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu;
+}
+
+}  // namespace
+
+std::unique_ptr<ServerPicture> ServerPicture::Upload(std::uint32_t like_window,
+                                                     const std::uint32_t* pixels, int width,
+                                                     int height) {
+  auto* connection = Connection();
+  std::uint8_t depth = 0;
+  if (connection == nullptr || like_window == 0 || width <= 0 || height <= 0 ||
+      !TakesPlain32BitPixels(connection, like_window, &depth))
+    return nullptr;
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection);
+  xcb_create_pixmap(connection, depth, pixmap, like_window, static_cast<std::uint16_t>(width),
+                    static_cast<std::uint16_t>(height));
+  const xcb_gcontext_t gc = xcb_generate_id(connection);
+  xcb_create_gc(connection, gc, pixmap, 0, nullptr);
+  // Each request must stay under the server's limit (in 4-byte units); send rows in strips.
+  const std::uint64_t limit = std::uint64_t{xcb_get_maximum_request_length(connection)} * 4u;
+  const std::uint64_t row_bytes = static_cast<std::uint64_t>(width) * 4u;
+  const int strip = static_cast<int>(std::max<std::uint64_t>(1, (limit - 64) / row_bytes));
+  // The top byte is alpha on a 32-bit visual: make it opaque.
+  std::vector<std::uint32_t> rows;
+  for (int y = 0; y < height; y += strip) {
+    const int count = std::min(strip, height - y);
+    const std::uint32_t* first = pixels + static_cast<std::size_t>(y) * width;
+    rows.assign(first, first + static_cast<std::size_t>(count) * width);
+    for (auto& pixel : rows) pixel |= 0xFF000000u;
+    xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
+                  static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(count), 0,
+                  static_cast<std::int16_t>(y), 0, depth,
+                  static_cast<std::uint32_t>(rows.size() * 4), reinterpret_cast<const std::uint8_t*>(rows.data()));
+  }
+  xcb_free_gc(connection, gc);
+  return std::unique_ptr<ServerPicture>(new ServerPicture(pixmap));
+}
+
+ServerPicture::~ServerPicture() {
+  // A window whose background it is keeps the server's copy alive.
+  if (auto* connection = Connection()) xcb_free_pixmap(connection, pixmap_);
+}
+
+std::uint32_t CreatePictureWindow(std::uint32_t parent) {
+  auto* connection = Connection();
+  if (connection == nullptr || parent == 0) return 0;
+  const xcb_window_t window = xcb_generate_id(connection);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, 0, 0, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  return window;
+}
+
+void ShowPictureWindow(std::uint32_t window, const ServerPicture& picture, int width, int height) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  const std::uint32_t background = picture.Pixmap();
+  xcb_change_window_attributes(connection, window, XCB_CW_BACK_PIXMAP, &background);
+  const std::uint32_t size[] = {static_cast<std::uint32_t>(std::max(1, width)),
+                                static_cast<std::uint32_t>(std::max(1, height))};
+  xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_clear_area(connection, 0, window, 0, 0, 0, 0);
+  xcb_map_window(connection, window);
+}
+
+void HidePictureWindow(std::uint32_t window) {
+  if (auto* connection = Connection(); connection != nullptr && window != 0)
+    xcb_unmap_window(connection, window);
+}
+
+void DestroyWindow(std::uint32_t window) {
+  if (auto* connection = Connection(); connection != nullptr && window != 0)
+    xcb_destroy_window(connection, window);
+}
+
+std::optional<ScreenPixels> ReadRoot(int left, int top, int width, int height) {
+  auto* connection = Connection();
+  if (connection == nullptr || width <= 0 || height <= 0) return std::nullopt;
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  const xcb_screen_t* screen = DefaultScreen(connection);
+  ScreenPixels result;
+  result.width = width;
+  result.height = height;
+  result.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  // Whatever lies beyond the root stays black.
+  const int x0 = std::max(left, 0), y0 = std::max(top, 0);
+  const int x1 = std::min(left + width, int{screen->width_in_pixels});
+  const int y1 = std::min(top + height, int{screen->height_in_pixels});
+  if (x1 <= x0 || y1 <= y0) return result;
+
+  const xcb_visualtype_t* visual = FindVisual(screen, screen->root_visual);
+  if (visual == nullptr) return std::nullopt;
+  int bits_per_pixel = 0, scanline_pad = 32;
+  for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
+       xcb_format_next(&formats)) {
+    if (formats.data->depth == screen->root_depth) {
+      bits_per_pixel = formats.data->bits_per_pixel;
+      scanline_pad = formats.data->scanline_pad;
+    }
+  }
+  if (bits_per_pixel != 16 && bits_per_pixel != 24 && bits_per_pixel != 32) return std::nullopt;
+  const bool lsb_first = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  const bool plain = bits_per_pixel == 32 && lsb_first && visual->red_mask == 0xFF0000u &&
+                     visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu;
+
+  // Strips keep each reply well under any server limit on a large screen.
+  const int strip = std::max(1, (4 << 20) / std::max(1, (x1 - x0) * 4));
+  for (int y = y0; y < y1; y += strip) {
+    const int rows = std::min(strip, y1 - y);
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        connection,
+        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root,
+                      static_cast<std::int16_t>(x0), static_cast<std::int16_t>(y),
+                      static_cast<std::uint16_t>(x1 - x0), static_cast<std::uint16_t>(rows),
+                      ~0u),
+        &error));
+    if (error != nullptr || !reply) {
+      std::free(error);
+      return std::nullopt;
+    }
+    const auto* data = xcb_get_image_data(reply.get());
+    const int row_bits = (x1 - x0) * bits_per_pixel;
+    const int stride = (row_bits + scanline_pad - 1) / scanline_pad * scanline_pad / 8;
+    if (xcb_get_image_data_length(reply.get()) < stride * rows) return std::nullopt;
+    const int bytes = bits_per_pixel / 8;
+    for (int r = 0; r < rows; ++r) {
+      const std::uint8_t* source = data + static_cast<std::ptrdiff_t>(r) * stride;
+      std::uint32_t* target = result.pixels.data() +
+                              static_cast<std::size_t>(y + r - top) * width + (x0 - left);
+      for (int c = 0; c < x1 - x0; ++c, source += bytes) {
+        std::uint32_t pixel = 0;
+        for (int b = 0; b < bytes; ++b) {
+          const int index = lsb_first ? b : bytes - 1 - b;
+          pixel |= std::uint32_t{source[index]} << (8 * b);
+        }
+        target[c] = plain ? (pixel & 0xFFFFFFu)
+                          : (Channel(pixel, visual->red_mask) << 16) |
+                                (Channel(pixel, visual->green_mask) << 8) |
+                                Channel(pixel, visual->blue_mask);
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace platform::qt::x11
