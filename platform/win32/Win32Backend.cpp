@@ -709,13 +709,24 @@ void Win32Backend::ControlMouse(Peer& peer, UINT message, WPARAM /*w*/, LPARAM l
   }
 }
 
-LRESULT CALLBACK Win32Backend::ControlProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+namespace {
+
+// The object a window was made for: stored when the window is created, read back for every
+// later message (nothing before creation has one).
+template <class Owner>
+Owner* WindowOwner(HWND window, UINT message, LPARAM l) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    return DefWindowProcW(window, message, w, l);
+    return nullptr;
   }
-  auto* peer = reinterpret_cast<Peer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+}  // namespace
+
+LRESULT CALLBACK Win32Backend::ControlProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  auto* peer = WindowOwner<Peer>(window, message, l);
   if (peer == nullptr || peer->window == nullptr) return DefWindowProcW(window, message, w, l);
   switch (message) {
     case WM_ERASEBKGND:
@@ -744,12 +755,7 @@ LRESULT CALLBACK Win32Backend::ControlProc(HWND window, UINT message, WPARAM w, 
 }
 
 LRESULT CALLBACK Win32Backend::BoardProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    return DefWindowProcW(window, message, w, l);
-  }
-  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = WindowOwner<Win32Backend>(window, message, l);
   if (self == nullptr) return DefWindowProcW(window, message, w, l);
   switch (message) {
     case WM_ERASEBKGND: {
@@ -784,12 +790,7 @@ LRESULT CALLBACK Win32Backend::BoardProc(HWND window, UINT message, WPARAM w, LP
 }
 
 LRESULT CALLBACK Win32Backend::ApplicationProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    return DefWindowProcW(window, message, w, l);
-  }
-  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = WindowOwner<Win32Backend>(window, message, l);
   if (self == nullptr) return DefWindowProcW(window, message, w, l);
   switch (message) {
     case WM_CLOSE:  // "Close window" on the taskbar button
