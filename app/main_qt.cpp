@@ -1,7 +1,9 @@
 // Program entry on a Linux desktop: makes sure there is an X11 session, then runs the game on the Qt backend.
+#include <malloc.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QFont>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +40,9 @@ bool CanReachDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Photograph-sized buffers come and go; glibc would otherwise raise its mmap threshold after
+  // the first is freed and keep the next ones on the heap, where they stay resident.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   const char* display = std::getenv("DISPLAY");
   if ((display == nullptr || *display == '\0') && IsWaylandSession()) {
     std::fprintf(stderr, "%s\n", kWaylandText);
@@ -64,6 +69,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName("vortrane");
   // Boxes shown while the board is hidden close the last window; that must not end the game.
   QApplication::setQuitOnLastWindowClosed(false);
+  // One face for everything, the one the labels use: the default face would pull in a chain of
+  // fallback fonts for the Japanese text, each held in memory.
+  QApplication::setFont(QFont(QStringList{"VL PGothic", "VL Gothic"}));
 
   if (IsWaylandSession()) {
     // Said before anything covers the screen, in a box too for a game started from a menu.

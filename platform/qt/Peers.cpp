@@ -115,19 +115,26 @@ void BoardWindow::paintEvent(QPaintEvent* event) {
 void BoardWindow::mouseMoveEvent(QMouseEvent* event) {
   if (auto* sink = context_.Sink()) {
     const QPoint at = event->position().toPoint();
+    Dispatch dispatch(context_);
     sink->MouseMove(kBoardHandle, at.x(), at.y());
   }
 }
 
 void BoardWindow::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (auto* sink = context_.Sink()) sink->DoubleClick(kBoardHandle);
+  if (auto* sink = context_.Sink()) {
+    Dispatch dispatch(context_);
+    sink->DoubleClick(kBoardHandle);
+  }
 }
 
 void BoardWindow::closeEvent(QCloseEvent* event) {
   // The game decides, and hides the board itself when it agrees.
   event->ignore();
-  if (auto* sink = context_.Sink()) sink->CloseRequest();
+  if (auto* sink = context_.Sink()) {
+    Dispatch dispatch(context_);
+    sink->CloseRequest();
+  }
 }
 
 // ---- PanelPeer ----
@@ -266,7 +273,10 @@ void LabelPeer::Press(QMouseEvent* event, bool may_click) {
   click_armed_ = may_click && event->button() == Qt::LeftButton;
   const auto boxes_before = context_.boxes_shown;
   const QPoint at = event->position().toPoint();
-  sink->MouseDown(handle_, *button, at.x(), at.y());
+  {
+    Dispatch dispatch(context_);
+    sink->MouseDown(handle_, *button, at.x(), at.y());
+  }
   // A box opened by the press takes the button's release: no click follows.
   if (context_.boxes_shown != boxes_before) click_armed_ = false;
 }
@@ -282,12 +292,16 @@ void LabelPeer::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !click_armed_) return;
   click_armed_ = false;
   if (!rect().contains(event->position().toPoint())) return;
-  if (auto* sink = context_.Sink()) sink->Click(handle_);
+  if (auto* sink = context_.Sink()) {
+    Dispatch dispatch(context_);
+    sink->Click(handle_);
+  }
 }
 
 void LabelPeer::mouseMoveEvent(QMouseEvent* event) {
   if (auto* sink = context_.Sink()) {
     const QPoint at = event->position().toPoint();
+    Dispatch dispatch(context_);
     sink->MouseMove(handle_, at.x(), at.y());
   }
 }

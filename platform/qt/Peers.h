@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,7 +52,27 @@ struct PeerContext {
   PictureCache pictures;
   // Counts message boxes; a click whose press opened a box is no click.
   std::uint64_t boxes_shown = 0;
+  // Puts on screen what the game has changed but the backend has held back (see Dispatch).
+  std::function<void()> settle;
+  // How many calls into the sink are under way.
+  int dispatching = 0;
   EventSink* Sink() const { return backend ? backend->Sink() : nullptr; }
+};
+
+// Wraps one call into the sink: whatever the game changed in it reaches the screen as one
+// step when it returns, before the loop can draw or wait.
+class Dispatch {
+ public:
+  explicit Dispatch(PeerContext& context) : context_(context) { ++context_.dispatching; }
+  ~Dispatch() {
+    --context_.dispatching;
+    if (context_.settle) context_.settle();
+  }
+  Dispatch(const Dispatch&) = delete;
+  Dispatch& operator=(const Dispatch&) = delete;
+
+ private:
+  PeerContext& context_;
 };
 
 class BoardWindow : public QWidget {

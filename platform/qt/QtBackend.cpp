@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "platform/RegistryFile.h"
@@ -63,6 +66,11 @@ bool SamePixels(const x11::ScreenPixels& a, const x11::ScreenPixels& b) {
 
 QtBackend::QtBackend() {
   context_.backend = this;
+  context_.settle = [this] { ApplyPendingBounds(); };
+  settler_ = std::make_unique<QObject>();
+  // For the benchmark: each tick's own time, as the game sees it.
+  const char* trace = std::getenv("VORTRANE_TRACE_TICKS");
+  trace_ticks_ = trace != nullptr && std::strcmp(trace, "1") == 0;
   board_ = std::make_unique<BoardWindow>(context_);
   board_->setObjectName("Form1");
   if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
@@ -74,6 +82,8 @@ QtBackend::QtBackend() {
 }
 
 QtBackend::~QtBackend() {
+  pending_bounds_.clear();
+  settler_.reset();
   timers_.clear();
   peers_.clear();
   board_.reset();
@@ -104,6 +114,7 @@ void QtBackend::QuitMessageLoop() {
 }
 
 void QtBackend::ProcessPendingMessages() {
+  ApplyPendingBounds();
   QCoreApplication::processEvents();
   x11::Flush();
 }
@@ -111,6 +122,7 @@ void QtBackend::ProcessPendingMessages() {
 void QtBackend::Sleep(std::uint32_t milliseconds) {
   // What has been drawn or hidden reaches the screen first, as it would on a system that
   // draws synchronously; then nothing is handled until the time is up.
+  ApplyPendingBounds();
   x11::Flush();
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -118,6 +130,7 @@ void QtBackend::Sleep(std::uint32_t milliseconds) {
 // ---- Message box ----
 
 int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+  ApplyPendingBounds();
   // Owned by the board while it is on screen, so the window manager keeps the box above it.
   QMessageBox box(board_->isVisible() ? board_.get() : nullptr);
   box.setWindowModality(Qt::ApplicationModal);
@@ -132,9 +145,14 @@ int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsig
   ++context_.boxes_shown;
   const auto window = static_cast<std::uint32_t>(box.winId());
   box.exec();
+  // Where it lay, with room for a frame or shadow the window manager drew around it.
+  const qreal ratio = box.devicePixelRatioF();
+  const QRect frame = box.frameGeometry().adjusted(-16, -16, 16, 16);
+  const QRect area(QPoint(qRound(frame.left() * ratio), qRound(frame.top() * ratio)),
+                   QSize(qRound(frame.width() * ratio), qRound(frame.height() * ratio)));
   box.hide();
   x11::Flush();
-  closed_boxes_.push_back({window, std::chrono::steady_clock::now()});
+  closed_boxes_.push_back({window, area, std::chrono::steady_clock::now()});
   for (const auto& [button, answer] : answers)
     if (box.clickedButton() == button) return answer;
   // Closed without a button (Escape, the window manager): the escape button's answer.
@@ -149,7 +167,17 @@ void QtBackend::SetTimer(int timer, std::uint32_t interval_ms, bool enabled) {
     slot = std::make_unique<QTimer>();
     slot->setTimerType(Qt::PreciseTimer);
     QObject::connect(slot.get(), &QTimer::timeout, [this, timer] {
-      if (auto* sink = Sink()) sink->TimerTick(timer);
+      auto* sink = Sink();
+      if (sink == nullptr) return;
+      const auto start = std::chrono::steady_clock::now();
+      {
+        Dispatch dispatch(context_);
+        sink->TimerTick(timer);
+      }
+      if (trace_ticks_) {
+        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+        std::fprintf(stderr, "vortrane-tick %d %lld\n", timer, static_cast<long long>(took.count()));
+      }
     });
   }
   // QTimer takes at most INT_MAX ms; a longer interval never comes round in a session.
@@ -189,14 +217,40 @@ void QtBackend::CreatePeer(Handle control, PeerKind kind, Handle parent, std::st
 void QtBackend::SetPeerBounds(Handle control, Rect bounds) {
   // The board is maximised: it covers the primary screen whatever the layout says.
   if (control == kBoardHandle) return;
-  QWidget* widget = PeerWidget(control);
-  if (widget == nullptr) return;
-  widget->setGeometry(bounds.left, bounds.top, std::max(0, bounds.width), std::max(0, bounds.height));
-  // A hidden image hears of its new size only when shown; its copy is made now instead.
-  if (auto* image = dynamic_cast<ImagePeer*>(widget)) image->Refresh();
+  if (PeerWidget(control) == nullptr) return;
+  // Only recorded: the game sets a control's sides one at a time, and each move of a native
+  // window costs the X server and Qt a round of work. They are applied together at the end of
+  // the call into the game, or before anything shows the screen or waits.
+  const auto found = std::find_if(pending_bounds_.begin(), pending_bounds_.end(),
+                                  [&](const auto& entry) { return entry.first == control; });
+  if (found != pending_bounds_.end()) found->second = bounds;
+  else pending_bounds_.emplace_back(control, bounds);
+  // Set from outside any call into the game: the loop applies them when it next runs.
+  if (context_.dispatching == 0 && !settle_queued_) {
+    settle_queued_ = true;
+    QMetaObject::invokeMethod(settler_.get(), [this] {
+      settle_queued_ = false;
+      ApplyPendingBounds();
+    }, Qt::QueuedConnection);
+  }
+}
+
+void QtBackend::ApplyPendingBounds() {
+  if (pending_bounds_.empty()) return;
+  auto pending = std::move(pending_bounds_);
+  pending_bounds_.clear();
+  for (const auto& [control, bounds] : pending) {
+    QWidget* widget = PeerWidget(control);
+    if (widget == nullptr) continue;
+    const QRect rect(bounds.left, bounds.top, std::max(0, bounds.width), std::max(0, bounds.height));
+    if (widget->geometry() != rect) widget->setGeometry(rect);
+    // A hidden image hears of its new size only when shown; its copy is made now instead.
+    if (auto* image = dynamic_cast<ImagePeer*>(widget)) image->Refresh();
+  }
 }
 
 void QtBackend::SetPeerVisible(Handle control, bool visible) {
+  ApplyPendingBounds();
   if (control == kBoardHandle) {
     visible ? ShowBoard() : HideBoard();
     return;
@@ -224,12 +278,15 @@ void QtBackend::SetPeerFont(Handle control, const Font& font) {
 }
 
 void QtBackend::SetPeerPicture(Handle control, std::shared_ptr<const Picture> picture) {
+  // The copy is made at the image's size as the game has set it.
+  ApplyPendingBounds();
   if (auto* image = dynamic_cast<ImagePeer*>(PeerWidget(control))) image->SetPicture(std::move(picture));
 }
 
 // ---- Board window ----
 
 void QtBackend::ShowBoard() {
+  ApplyPendingBounds();
   if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
   const bool was_hidden = !board_->isVisible();
   // The window manager drops the state of a withdrawn window; give it again before mapping,
@@ -243,6 +300,7 @@ void QtBackend::ShowBoard() {
 }
 
 void QtBackend::HideBoard() {
+  ApplyPendingBounds();
   board_->hide();
   x11::Flush();
 }
@@ -278,11 +336,11 @@ int QtBackend::ScreenHeight() {
   return screen ? screen->geometry().height() : 0;
 }
 
-bool QtBackend::WaitUntilBoxesHaveGone() {
+std::optional<QRect> QtBackend::WaitUntilBoxesHaveGone() {
   using Clock = std::chrono::steady_clock;
   const auto now = Clock::now();
   std::erase_if(closed_boxes_, [&](const ClosedBox& box) { return now - box.closed > std::chrono::seconds(5); });
-  if (closed_boxes_.empty()) return false;
+  if (closed_boxes_.empty()) return std::nullopt;
   // First the window manager lets go of each box, taking its frame away with it.
   const auto frames_deadline = now + std::chrono::seconds(2);
   while (Clock::now() < frames_deadline) {
@@ -294,38 +352,46 @@ bool QtBackend::WaitUntilBoxesHaveGone() {
     if (!lingering) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  QRect area;
+  for (const auto& box : closed_boxes_) area |= box.area;
   closed_boxes_.clear();
-  return true;
+  return area;
 }
 
 std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
+  ApplyPendingBounds();
   auto* screen = PrimaryScreen();
   if (screen == nullptr || !x11::Available() || width <= 0 || height <= 0) return nullptr;
   ProcessPendingMessages();
   x11::Sync();
-  const bool box_closed_lately = WaitUntilBoxesHaveGone();
+  const auto box_area = WaitUntilBoxesHaveGone();
   // The game's sizes are in the screen's logical pixels; the picture has the device pixels
   // behind them, so it shows one to one under a scale factor.
   const qreal ratio = screen->devicePixelRatio();
   const QPoint origin = screen->geometry().topLeft();  // Qt keeps a screen's origin unscaled
   const int device_width = static_cast<int>(std::lround(width * ratio));
   const int device_height = static_cast<int>(std::lround(height * ratio));
-  auto read = [&] { return x11::ReadRoot(origin.x(), origin.y(), device_width, device_height); };
-  auto pixels = read();
-  if (!pixels) return nullptr;
-  if (box_closed_lately) {
-    // Windows that lay beneath a box repaint when they get round to it: wait until two
-    // looks in a row agree, within a bound, so a busy screen cannot hold the game up.
+  const QRect photographed(origin, QSize(device_width, device_height));
+  if (box_area && box_area->intersects(photographed)) {
+    // Windows that lay beneath a box repaint when they get round to it: wait until two looks
+    // in a row at where the boxes were agree, within a bound, so a busy screen cannot hold
+    // the game up. Only that part can still change; reading it alone keeps the looks short.
+    const QRect area = *box_area & photographed;
+    auto look = [&] { return x11::ReadRoot(area.x(), area.y(), area.width(), area.height()); };
+    auto before = look();
+    if (!before) return nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
     while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(40));
-      auto again = read();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      auto again = look();
       if (!again) return nullptr;
-      const bool same = SamePixels(*pixels, *again);
-      pixels = std::move(again);
+      const bool same = SamePixels(*before, *again);
+      before = std::move(again);
       if (same) break;
     }
   }
+  auto pixels = x11::ReadRoot(origin.x(), origin.y(), device_width, device_height);
+  if (!pixels) return nullptr;
   auto picture = std::make_shared<Picture>();
   picture->width = pixels->width;
   picture->height = pixels->height;
@@ -362,7 +428,11 @@ void QtBackend::OnCommitDataRequest(QSessionManager& manager) {
   auto* sink = Sink();
   // Without leave to ask, the board cannot put its question, and the session ends.
   if (sink == nullptr || !manager.allowsInteraction()) return;
-  const bool agreed = sink->EndSessionQuery();
+  bool agreed = false;
+  {
+    Dispatch dispatch(context_);
+    agreed = sink->EndSessionQuery();
+  }
   manager.release();
   if (!agreed) manager.cancel();
 }

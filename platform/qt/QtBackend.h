@@ -12,14 +12,18 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
+
+#include <QRect>
 
 #include "platform/Backend.h"
 #include "platform/qt/InstanceGuard.h"
 #include "platform/qt/Peers.h"
 
 class QEventLoop;
+class QObject;
 class QTimer;
 class QSessionManager;
 
@@ -76,9 +80,12 @@ class QtBackend final : public Backend {
 
  private:
   std::uint32_t BoardWindowId() const;
-  // Waits (bounded) until the window manager has let go of boxes closed lately; false when
-  // there were none.
-  bool WaitUntilBoxesHaveGone();
+  // Waits (bounded) until the window manager has let go of boxes closed lately; returns where
+  // on the root they were, in device pixels, or nothing when there were none.
+  std::optional<QRect> WaitUntilBoxesHaveGone();
+  // Applies the bounds SetPeerBounds has recorded: one move per changed peer, however many
+  // of its sides the game set one by one.
+  void ApplyPendingBounds();
   void OnCommitDataRequest(QSessionManager& manager);
 
   PeerContext context_;
@@ -90,10 +97,16 @@ class QtBackend final : public Backend {
   bool topmost_ = false;
   InstanceGuard guard_;
   std::unique_ptr<RegistryStore> registry_;
+  std::vector<std::pair<Handle, Rect>> pending_bounds_;
+  // Receives the queued call that applies bounds set outside any call into the sink.
+  std::unique_ptr<QObject> settler_;
+  bool settle_queued_ = false;
+  bool trace_ticks_ = false;
 
   // Boxes closed lately, by X window, for the photograph to wait until they have gone.
   struct ClosedBox {
     std::uint32_t window = 0;
+    QRect area;  // device pixels on the root, frame included
     std::chrono::steady_clock::time_point closed;
   };
   std::vector<ClosedBox> closed_boxes_;
