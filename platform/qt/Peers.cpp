@@ -67,6 +67,28 @@ std::vector<std::uint32_t> ScaleNearest(const Picture& picture, int width, int h
 
 }  // namespace
 
+std::shared_ptr<const x11::ServerPicture> PictureCache::Uploaded(
+    const std::shared_ptr<const Picture>& picture, std::uint32_t like_window) {
+  std::erase_if(uploads_, [](const Upload& upload) {
+    return upload.server.expired() || upload.picture.expired();
+  });
+  for (const auto& upload : uploads_)
+    if (upload.picture.lock() == picture)
+      if (auto server = upload.server.lock()) return server;
+  std::shared_ptr<const x11::ServerPicture> server =
+      x11::ServerPicture::Upload(like_window, picture->pixels.data(), picture->width, picture->height);
+  if (server) uploads_.push_back({picture, server});
+  return server;
+}
+
+bool PictureCache::ScalesInServer(const std::shared_ptr<const Picture>& picture,
+                                  QSize device_size) const {
+  if (!picture || device_size == QSize(picture->width, picture->height)) return false;
+  for (const auto& upload : uploads_)
+    if (!upload.server.expired() && upload.picture.lock() == picture) return true;
+  return false;
+}
+
 std::shared_ptr<const ScaledPicture> PictureCache::Get(const std::shared_ptr<const Picture>& picture,
                                                        QSize device_size, std::uint32_t like_window) {
   std::erase_if(entries_, [](const Entry& entry) { return entry.scaled.expired() || entry.picture.expired(); });
@@ -77,15 +99,28 @@ std::shared_ptr<const ScaledPicture> PictureCache::Get(const std::shared_ptr<con
   scaled->size = device_size;
   if (picture && picture->width > 0 && picture->height > 0 && !device_size.isEmpty() &&
       picture->pixels.size() >= static_cast<std::size_t>(picture->width) * picture->height) {
-    const auto pixels = ScaleNearest(*picture, device_size.width(), device_size.height());
-    scaled->server = x11::ServerPicture::Upload(like_window, pixels.data(), device_size.width(),
-                                                device_size.height());
+    const bool full = device_size == QSize(picture->width, picture->height);
+    if (full || x11::ServerPicture::CanScale()) {
+      scaled->source = Uploaded(picture, like_window);
+      if (scaled->source && full)
+        scaled->server = scaled->source;
+      else if (scaled->source)
+        scaled->server = x11::ServerPicture::ScaledFrom(*scaled->source, device_size.width(),
+                                                        device_size.height());
+    }
     if (!scaled->server) {
-      scaled->image = QImage(device_size, QImage::Format_RGB32);
-      for (int y = 0; y < device_size.height(); ++y) {
-        auto* to = reinterpret_cast<std::uint32_t*>(scaled->image.scanLine(y));
-        const std::uint32_t* from = pixels.data() + static_cast<std::size_t>(y) * device_size.width();
-        for (int x = 0; x < device_size.width(); ++x) to[x] = from[x] | 0xFF000000u;
+      // No RENDER, or an unusual pixel format: the copy is made here.
+      scaled->source.reset();
+      const auto pixels = ScaleNearest(*picture, device_size.width(), device_size.height());
+      scaled->server = x11::ServerPicture::Upload(like_window, pixels.data(), device_size.width(),
+                                                  device_size.height());
+      if (!scaled->server) {
+        scaled->image = QImage(device_size, QImage::Format_RGB32);
+        for (int y = 0; y < device_size.height(); ++y) {
+          auto* to = reinterpret_cast<std::uint32_t*>(scaled->image.scanLine(y));
+          const std::uint32_t* from = pixels.data() + static_cast<std::size_t>(y) * device_size.width();
+          for (int x = 0; x < device_size.width(); ++x) to[x] = from[x] | 0xFF000000u;
+        }
       }
     }
   }
@@ -170,7 +205,10 @@ ImagePeer::ImagePeer(PeerContext& context, QWidget* parent) : QWidget(parent), c
   MakeNativePeer(this);
 }
 
-ImagePeer::~ImagePeer() { x11::DestroyWindow(picture_window_); }
+ImagePeer::~ImagePeer() {
+  std::erase(context_.stale_images, this);
+  x11::DestroyWindow(picture_window_);
+}
 
 void ImagePeer::SetPicture(std::shared_ptr<const Picture> picture) {
   if (picture == picture_) return;
@@ -181,6 +219,31 @@ void ImagePeer::SetPicture(std::shared_ptr<const Picture> picture) {
 
 void ImagePeer::Refresh() {
   const qreal ratio = devicePixelRatioF();
+  const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+  // Inside a call into the game a copy the server scales is made when the call returns: Qt's
+  // round trips later in the call (showing a window waits for the server) would otherwise wait
+  // for the server's scaling too, and the game's tick with them.
+  if (context_.dispatching > 0 && picture_ && !device.isEmpty() &&
+      !(scaled_ && scaled_->size == device) && context_.pictures.ScalesInServer(picture_, device)) {
+    if (!stale_) context_.stale_images.push_back(this);
+    stale_ = true;
+    return;
+  }
+  MakeCopy();
+}
+
+void ImagePeer::RefreshStale(PeerContext& context) {
+  while (!context.stale_images.empty()) {
+    ImagePeer* image = context.stale_images.back();
+    context.stale_images.pop_back();
+    image->MakeCopy();
+  }
+}
+
+void ImagePeer::MakeCopy() {
+  stale_ = false;
+  std::erase(context_.stale_images, this);
+  const qreal ratio = devicePixelRatioF();
   // The copy has the window's size in device pixels, so it shows one to one under a scale factor.
   const QSize device(qRound(width() * ratio), qRound(height() * ratio));
   if (!picture_ || device.isEmpty()) {
@@ -190,7 +253,9 @@ void ImagePeer::Refresh() {
     return;
   }
   if (scaled_ && scaled_->size == device) return;
-  scaled_.reset();  // so the cache can let go of a size no other image shows
+  // The old copy is let go only after the new one is made: it holds the upload the server
+  // scales from. Letting go then frees a size no other image shows.
+  const auto previous = std::move(scaled_);
   const auto window = static_cast<std::uint32_t>(winId());
   if (picture_window_ == 0) picture_window_ = x11::CreatePictureWindow(window);
   scaled_ = context_.pictures.Get(picture_, device, window);

@@ -23,33 +23,51 @@ QColor ToQColor(std::uint32_t bgr);
 // or in memory for Qt to draw where the server's pixel format is an unusual one.
 struct ScaledPicture {
   QSize size;
-  std::unique_ptr<x11::ServerPicture> server;
+  // At the photograph's own size this is the upload itself.
+  std::shared_ptr<const x11::ServerPicture> server;
+  // The full-size upload the server scales from, kept while any size of it is in use so the
+  // next size needs no upload.
+  std::shared_ptr<const x11::ServerPicture> source;
   QImage image;
 };
 
 // One scaled copy per (photograph, device size), shared by every image of that size and
 // dropped when no image shows it any more: four images of one size hold one copy between them.
+// Each photograph goes to the server once; the server makes the scaled copies from it.
 class PictureCache {
  public:
   std::shared_ptr<const ScaledPicture> Get(const std::shared_ptr<const Picture>& picture,
                                            QSize device_size, std::uint32_t like_window);
   // How many scaled copies were made so far.
   int Made() const { return made_; }
+  // True when a copy at device_size would be scaled by the server from an upload it holds.
+  bool ScalesInServer(const std::shared_ptr<const Picture>& picture, QSize device_size) const;
 
  private:
+  std::shared_ptr<const x11::ServerPicture> Uploaded(const std::shared_ptr<const Picture>& picture,
+                                                     std::uint32_t like_window);
   struct Entry {
     std::weak_ptr<const Picture> picture;
     QSize size;
     std::weak_ptr<const ScaledPicture> scaled;
   };
+  struct Upload {
+    std::weak_ptr<const Picture> picture;
+    std::weak_ptr<const x11::ServerPicture> server;
+  };
   std::vector<Entry> entries_;
+  std::vector<Upload> uploads_;
   int made_ = 0;
 };
+
+class ImagePeer;
 
 // What every peer shares: the backend (for its sink) and the picture cache.
 struct PeerContext {
   Backend* backend = nullptr;
   PictureCache pictures;
+  // Images whose new copy waits for the end of the call into the game (see ImagePeer::Refresh).
+  std::vector<ImagePeer*> stale_images;
   // Counts message boxes; a click whose press opened a box is no click.
   std::uint64_t boxes_shown = 0;
   // Puts on screen what the game has changed but the backend has held back (see Dispatch).
@@ -115,13 +133,17 @@ class ImagePeer : public QWidget {
   void SetPicture(std::shared_ptr<const Picture> picture);
   // Brings the shown copy in line with the picture and the current size.
   void Refresh();
+  // Makes the copies that Refresh left for the end of the call into the game.
+  static void RefreshStale(PeerContext& context);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void MakeCopy();
   PeerContext& context_;
+  bool stale_ = false;
   std::shared_ptr<const Picture> picture_;
   std::shared_ptr<const ScaledPicture> scaled_;
   std::uint32_t picture_window_ = 0;

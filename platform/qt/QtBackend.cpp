@@ -66,7 +66,7 @@ bool SamePixels(const x11::ScreenPixels& a, const x11::ScreenPixels& b) {
 
 QtBackend::QtBackend() {
   context_.backend = this;
-  context_.settle = [this] { ApplyPendingBounds(); };
+  context_.settle = [this] { Settle(); };
   settler_ = std::make_unique<QObject>();
   // For the benchmark: each tick's own time, as the game sees it.
   const char* trace = std::getenv("VORTRANE_TRACE_TICKS");
@@ -114,7 +114,7 @@ void QtBackend::QuitMessageLoop() {
 }
 
 void QtBackend::ProcessPendingMessages() {
-  ApplyPendingBounds();
+  Settle();
   QCoreApplication::processEvents();
   x11::Flush();
 }
@@ -122,7 +122,7 @@ void QtBackend::ProcessPendingMessages() {
 void QtBackend::Sleep(std::uint32_t milliseconds) {
   // What has been drawn or hidden reaches the screen first, as it would on a system that
   // draws synchronously; then nothing is handled until the time is up.
-  ApplyPendingBounds();
+  Settle();
   x11::Flush();
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -130,7 +130,7 @@ void QtBackend::Sleep(std::uint32_t milliseconds) {
 // ---- Message box ----
 
 int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
-  ApplyPendingBounds();
+  Settle();
   // Owned by the board while it is on screen, so the window manager keeps the box above it.
   QMessageBox box(board_->isVisible() ? board_.get() : nullptr);
   box.setWindowModality(Qt::ApplicationModal);
@@ -230,9 +230,14 @@ void QtBackend::SetPeerBounds(Handle control, Rect bounds) {
     settle_queued_ = true;
     QMetaObject::invokeMethod(settler_.get(), [this] {
       settle_queued_ = false;
-      ApplyPendingBounds();
+      Settle();
     }, Qt::QueuedConnection);
   }
+}
+
+void QtBackend::Settle() {
+  ApplyPendingBounds();
+  ImagePeer::RefreshStale(context_);
 }
 
 void QtBackend::ApplyPendingBounds() {
@@ -286,7 +291,7 @@ void QtBackend::SetPeerPicture(Handle control, std::shared_ptr<const Picture> pi
 // ---- Board window ----
 
 void QtBackend::ShowBoard() {
-  ApplyPendingBounds();
+  Settle();
   if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
   const bool was_hidden = !board_->isVisible();
   // The window manager drops the state of a withdrawn window; give it again before mapping,
@@ -300,7 +305,7 @@ void QtBackend::ShowBoard() {
 }
 
 void QtBackend::HideBoard() {
-  ApplyPendingBounds();
+  Settle();
   board_->hide();
   x11::Flush();
 }
@@ -359,7 +364,7 @@ std::optional<QRect> QtBackend::WaitUntilBoxesHaveGone() {
 }
 
 std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
-  ApplyPendingBounds();
+  Settle();
   auto* screen = PrimaryScreen();
   if (screen == nullptr || !x11::Available() || width <= 0 || height <= 0) return nullptr;
   ProcessPendingMessages();

@@ -86,6 +86,8 @@ class QtBackend final : public Backend {
   // Applies the bounds SetPeerBounds has recorded: one move per changed peer, however many
   // of its sides the game set one by one.
   void ApplyPendingBounds();
+  // Applies them and makes the image copies left for the end of a call into the game.
+  void Settle();
   void OnCommitDataRequest(QSessionManager& manager);
 
   PeerContext context_;

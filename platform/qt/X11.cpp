@@ -1,10 +1,15 @@
 // X11 requests made through Qt's own xcb connection, so they are ordered with Qt's requests.
 #include "platform/qt/X11.h"
 
+#include <xcb/render.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <utility>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -153,7 +158,8 @@ std::optional<std::vector<std::uint32_t>> ManagedWindows() {
 namespace {
 
 // True when windows like this one take 32-bit pixels 0x??RRGGBB in the host's byte order.
-bool TakesPlain32BitPixels(xcb_connection_t* connection, std::uint32_t window, std::uint8_t* depth) {
+bool TakesPlain32BitPixels(xcb_connection_t* connection, std::uint32_t window, std::uint8_t* depth,
+                           std::uint32_t* visual_id) {
   Reply<xcb_get_geometry_reply_t> geometry(
       xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
   Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
@@ -167,19 +173,151 @@ bool TakesPlain32BitPixels(xcb_connection_t* connection, std::uint32_t window, s
     if (formats.data->depth == geometry->depth) bits32 = formats.data->bits_per_pixel == 32;
   const xcb_visualtype_t* visual = FindVisual(DefaultScreen(connection), attributes->visual);
   *depth = geometry->depth;
+  *visual_id = attributes->visual;
   return bits32 && visual != nullptr && visual->red_mask == 0xFF0000u &&
          visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu;
 }
 
+// One axis of the server's scaling transform (16.16 fixed point).
+struct NearestStep {
+  std::int32_t scale;
+  std::int32_t offset;
+};
+
+// The server samples target pixel x at its centre: v = scale * (x + 1/2) + offset, rounded to
+// 1/65536, and takes source pixel floor(v - 1/65536). The CPU copy takes floor(x * source /
+// target). With offset = b + 1/65536 - scale / 2 (rounded as the server rounds) the server
+// takes floor((scale * x + b) / 65536). Each x allows an interval of b; the scale near the
+// ratio and the b inside the most intervals give the CPU's pixels exactly where 16.16 can, and
+// otherwise differ in the fewest rows or columns.
+NearestStep StepFor(int source, int target) {
+  const std::int64_t ratio_up = (std::int64_t{source} * 65536 + target - 1) / target;
+  NearestStep best{static_cast<std::int32_t>(ratio_up), 2 - static_cast<std::int32_t>((ratio_up + 1) / 2)};
+  // Usually some scale near the ratio leaves a b that every x allows: one pass each.
+  for (const std::int64_t scale : {ratio_up, ratio_up - 1, ratio_up + 1, ratio_up - 2}) {
+    if (scale <= 0 || scale > 0x7FFFFFFF) continue;
+    std::int64_t low = INT64_MIN, high = INT64_MAX;
+    for (int x = 0; x < target && low < high; ++x) {
+      const std::int64_t pixel = std::int64_t{x} * source / target;
+      low = std::max(low, pixel * 65536 - scale * x);
+      high = std::min(high, (pixel + 1) * 65536 - scale * x);
+    }
+    const std::int64_t offset = low + (high - low - 1) / 2 + 1 - (scale + 1) / 2;
+    if (low < high && offset >= INT32_MIN && offset <= INT32_MAX)
+      return {static_cast<std::int32_t>(scale), static_cast<std::int32_t>(offset)};
+  }
+  // Otherwise the b inside the most intervals.
+  int best_count = -1;
+  std::vector<std::pair<std::int64_t, int>> events(static_cast<std::size_t>(target) * 2);
+  for (std::int64_t scale = ratio_up - 2; scale <= ratio_up + 1; ++scale) {
+    if (scale <= 0 || scale > 0x7FFFFFFF) continue;
+    for (int x = 0; x < target; ++x) {
+      const std::int64_t pixel = std::int64_t{x} * source / target;
+      // pixel * 65536 <= scale * x + b < (pixel + 1) * 65536; ends sort before starts.
+      events[static_cast<std::size_t>(x) * 2] = {pixel * 65536 - scale * x, 1};
+      events[static_cast<std::size_t>(x) * 2 + 1] = {(pixel + 1) * 65536 - scale * x, -1};
+    }
+    std::sort(events.begin(), events.end());
+    int count = 0;
+    for (std::size_t i = 0; i + 1 < events.size(); ++i) {
+      count += events[i].second;
+      if (count <= best_count || events[i + 1].first == events[i].first) continue;
+      best_count = count;
+      const std::int64_t b = events[i].first + (events[i + 1].first - events[i].first - 1) / 2;
+      const std::int64_t offset = b + 1 - (scale + 1) / 2;
+      if (offset < INT32_MIN || offset > INT32_MAX) continue;
+      best = {static_cast<std::int32_t>(scale), static_cast<std::int32_t>(offset)};
+    }
+    if (best_count == target) break;
+  }
+  return best;
+}
+
+// The RENDER picture format of each visual, asked once per connection: nothing when the server
+// lacks RENDER 0.6 (transforms and filters). Later calls make no round trip.
+const std::vector<std::pair<std::uint32_t, xcb_render_pictformat_t>>* RenderFormats(
+    xcb_connection_t* connection) {
+  static xcb_connection_t* asked = nullptr;
+  static bool usable = false;
+  static std::vector<std::pair<std::uint32_t, xcb_render_pictformat_t>> formats;
+  if (asked == connection) return usable ? &formats : nullptr;
+  asked = connection;
+  usable = false;
+  formats.clear();
+  const auto* extension = xcb_get_extension_data(connection, &xcb_render_id);
+  if (extension == nullptr || !extension->present) return nullptr;
+  Reply<xcb_render_query_version_reply_t> version(xcb_render_query_version_reply(
+      connection, xcb_render_query_version(connection, 0, 11), nullptr));
+  if (!version || (version->major_version == 0 && version->minor_version < 6)) return nullptr;
+  Reply<xcb_render_query_pict_formats_reply_t> reply(xcb_render_query_pict_formats_reply(
+      connection, xcb_render_query_pict_formats(connection), nullptr));
+  if (!reply) return nullptr;
+  for (auto screens = xcb_render_query_pict_formats_screens_iterator(reply.get()); screens.rem > 0;
+       xcb_render_pictscreen_next(&screens))
+    for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem > 0;
+         xcb_render_pictdepth_next(&depths))
+      for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem > 0;
+           xcb_render_pictvisual_next(&visuals))
+        formats.emplace_back(visuals.data->visual, visuals.data->format);
+  usable = true;
+  return &formats;
+}
+
+xcb_render_pictformat_t RenderFormat(xcb_connection_t* connection, std::uint32_t visual_id) {
+  if (const auto* formats = RenderFormats(connection))
+    for (const auto& [visual, format] : *formats)
+      if (visual == visual_id) return format;
+  return 0;
+}
+
 }  // namespace
+
+bool ServerPicture::CanScale() {
+  auto* connection = Connection();
+  return connection != nullptr && RenderFormats(connection) != nullptr;
+}
+
+std::unique_ptr<ServerPicture> ServerPicture::ScaledFrom(const ServerPicture& source, int width,
+                                                         int height) {
+  auto* connection = Connection();
+  if (connection == nullptr || width <= 0 || height <= 0 || width > 0x7FFF || height > 0x7FFF)
+    return nullptr;
+  const xcb_render_pictformat_t format = RenderFormat(connection, source.visual_);
+  if (format == 0) return nullptr;
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection);
+  xcb_create_pixmap(connection, source.depth_, pixmap, source.pixmap_,
+                    static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+  // Samples that land past the last row or column take the edge's pixel, not transparency.
+  const std::uint32_t pad = XCB_RENDER_REPEAT_PAD;
+  const xcb_render_picture_t from = xcb_generate_id(connection);
+  xcb_render_create_picture(connection, from, source.pixmap_, format, XCB_RENDER_CP_REPEAT, &pad);
+  const xcb_render_picture_t to = xcb_generate_id(connection);
+  xcb_render_create_picture(connection, to, pixmap, format, 0, nullptr);
+  const NearestStep across = StepFor(source.width_, width);
+  const NearestStep down = StepFor(source.height_, height);
+  const xcb_render_transform_t transform{across.scale, 0, across.offset,
+                                         0, down.scale, down.offset,
+                                         0, 0, 65536};
+  xcb_render_set_picture_transform(connection, from, transform);
+  static constexpr char kNearest[] = "nearest";
+  xcb_render_set_picture_filter(connection, from, sizeof kNearest - 1, kNearest, 0, nullptr);
+  xcb_render_composite(connection, XCB_RENDER_PICT_OP_SRC, from, XCB_NONE, to, 0, 0, 0, 0, 0, 0,
+                       static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+  // The server has what it needs once the composite is queued; the pictures can go.
+  xcb_render_free_picture(connection, from);
+  xcb_render_free_picture(connection, to);
+  return std::unique_ptr<ServerPicture>(
+      new ServerPicture(pixmap, width, height, source.depth_, source.visual_));
+}
 
 std::unique_ptr<ServerPicture> ServerPicture::Upload(std::uint32_t like_window,
                                                      const std::uint32_t* pixels, int width,
                                                      int height) {
   auto* connection = Connection();
   std::uint8_t depth = 0;
+  std::uint32_t visual = 0;
   if (connection == nullptr || like_window == 0 || width <= 0 || height <= 0 ||
-      !TakesPlain32BitPixels(connection, like_window, &depth))
+      !TakesPlain32BitPixels(connection, like_window, &depth, &visual))
     return nullptr;
   const xcb_pixmap_t pixmap = xcb_generate_id(connection);
   xcb_create_pixmap(connection, depth, pixmap, like_window, static_cast<std::uint16_t>(width),
@@ -203,7 +341,7 @@ std::unique_ptr<ServerPicture> ServerPicture::Upload(std::uint32_t like_window,
                   static_cast<std::uint32_t>(rows.size() * 4), reinterpret_cast<const std::uint8_t*>(rows.data()));
   }
   xcb_free_gc(connection, gc);
-  return std::unique_ptr<ServerPicture>(new ServerPicture(pixmap));
+  return std::unique_ptr<ServerPicture>(new ServerPicture(pixmap, width, height, depth, visual));
 }
 
 ServerPicture::~ServerPicture() {

@@ -36,14 +36,26 @@ class ServerPicture {
   // window's pixel format is not the common 32-bit one.
   static std::unique_ptr<ServerPicture> Upload(std::uint32_t like_window, const std::uint32_t* pixels,
                                                int width, int height);
+  // True when the server can make scaled copies itself (RENDER); a round trip only the first time.
+  static bool CanScale();
+  // A copy of source at another size, nearest pixel, made in the server: nothing crosses the
+  // connection but a few small requests. Nothing without RENDER.
+  static std::unique_ptr<ServerPicture> ScaledFrom(const ServerPicture& source, int width, int height);
   ~ServerPicture();
   ServerPicture(const ServerPicture&) = delete;
   ServerPicture& operator=(const ServerPicture&) = delete;
   std::uint32_t Pixmap() const { return pixmap_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
 
  private:
-  explicit ServerPicture(std::uint32_t pixmap) : pixmap_(pixmap) {}
+  ServerPicture(std::uint32_t pixmap, int width, int height, std::uint8_t depth, std::uint32_t visual)
+      : pixmap_(pixmap), width_(width), height_(height), depth_(depth), visual_(visual) {}
   std::uint32_t pixmap_;
+  int width_;
+  int height_;
+  std::uint8_t depth_;
+  std::uint32_t visual_;
 };
 
 // A bare child window that shows only its background picture and takes no events, so
