@@ -15,12 +15,14 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/qt/InstanceGuard.h"
 #include "platform/qt/QtBackend.h"
+#include "platform/qt/X11.h"
 
 namespace {
 
@@ -319,6 +321,45 @@ TEST_F(QtBackendTest, ImagesOfOneSizeShareOneScaledCopyAndMovingMakesNoNewOne) {
   backend_.SetPeerBounds(2, {0, 0, 30, 20});
   Pump(20);
   EXPECT_EQ(backend_.ScaledPicturesMade(), 2);
+}
+
+TEST_F(QtBackendTest, ScaledCopiesMatchTheNearestPixelOfThePhotograph) {
+  // A picture with no two pixels alike, shown at sizes above and below its own; the copy on
+  // the screen must pick, for every pixel, the photograph's pixel at (x * w / W, y * h / H).
+  auto picture = std::make_shared<platform::Picture>();
+  picture->width = 97;
+  picture->height = 61;
+  for (int y = 0; y < picture->height; ++y)
+    for (int x = 0; x < picture->width; ++x) picture->pixels.push_back(static_cast<std::uint32_t>(x << 16 | y << 8 | (x ^ y)));
+  backend_.CreatePeer(0, PeerKind::Board, 0, "Form1");
+  backend_.CreatePeer(1, PeerKind::Panel, 0, "Panel1");
+  backend_.CreatePeer(2, PeerKind::Image, 1, "Image1");
+  backend_.SetPeerVisible(1, true);
+  backend_.SetPeerVisible(2, true);
+  backend_.SetPeerPicture(2, picture);
+  backend_.ShowBoard();
+  struct Size {
+    int width, height;
+  };
+  for (const Size size : {Size{97, 61}, Size{40, 20}, Size{13, 7}, Size{96, 60}, Size{150, 91}, Size{300, 244}}) {
+    SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+    backend_.SetPeerBounds(1, {0, 0, size.width, size.height});
+    backend_.SetPeerBounds(2, {0, 0, size.width, size.height});
+    std::vector<std::uint32_t> expected;
+    for (int y = 0; y < size.height; ++y)
+      for (int x = 0; x < size.width; ++x)
+        expected.push_back(picture->pixels[static_cast<std::size_t>(y * picture->height / size.height * picture->width +
+                                                                      x * picture->width / size.width)]);
+    std::optional<platform::qt::x11::ScreenPixels> seen;
+    PumpUntil([&] {
+      seen = platform::qt::x11::ReadRoot(0, 0, size.width, size.height);
+      return seen && seen->pixels == expected;
+    });
+    ASSERT_TRUE(seen);
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) differing += (seen->pixels[i] & 0xFFFFFFu) != expected[i];
+    EXPECT_EQ(differing, 0u);
+  }
 }
 
 // ---- Mouse events ----
