@@ -43,29 +43,54 @@ inline void SeedRecord(SimBackend& sim, Record record) {
   sim.registry.SetDword(score::kKeyPath, score::kLossStreak, record.loss_streak);
 }
 
+// Virtual times of the default 50 ms game: eight intro ticks, the split, then play.
+constexpr std::uint64_t kSplitTime = 450;
+constexpr std::uint64_t kFirstPlayTick = 500;
+
+// The five stored values, -999 for one that is missing or not a REG_DWORD.
+inline std::vector<std::int32_t> StoredRecord(const SimBackend& run) {
+  std::vector<std::int32_t> values;
+  for (const char* name : {score::kWins, score::kLosses, score::kWinStreak, score::kLossStreak, score::kGamesPlayed})
+    values.push_back(run.registry.Dword(score::kKeyPath, name).value_or(-999));
+  return values;
+}
+
+inline void FailOnUnexpectedBoxes(SimBackend& run) {
+  run.on_unexpected_box = [](const platform::sim::ShownBox& box) {
+    ADD_FAILURE() << "unexpected box \"" << box.caption << "\": " << box.text;
+  };
+}
+
+// Creates the board on run the way start-up does; the caller has scripted the set-up's boxes.
+inline std::unique_ptr<forms::TApplication> CreateBoardOn(SimBackend& run) {
+  board::InitializeModule();
+  auto application = std::make_unique<forms::TApplication>(run);
+  application->SetTitle(text::kApplicationTitle);
+  application->CreateForm(board::Form1);
+  return application;
+}
+
+// Creates the board on run, shows it and plays the intro and the split.
+inline std::unique_ptr<forms::TApplication> PlayToSplitOn(SimBackend& run) {
+  run.ExpectBox(ContentWarning());
+  run.ExpectBox(SplitBox());
+  auto application = CreateBoardOn(run);
+  board::Form1->Show();
+  run.RunUntil(kSplitTime);
+  return application;
+}
+
 class BoardTest : public ::testing::Test {
  protected:
-  // Virtual times of the default 50 ms game: eight intro ticks, the split, then play.
-  static constexpr std::uint64_t kSplitTime = 450;
-  static constexpr std::uint64_t kFirstPlayTick = 500;
 
-  void SetUp() override {
-    sim.on_unexpected_box = [](const platform::sim::ShownBox& box) {
-      ADD_FAILURE() << "unexpected box \"" << box.caption << "\": " << box.text;
-    };
-  }
+  void SetUp() override { FailOnUnexpectedBoxes(sim); }
   void TearDown() override {
     EXPECT_EQ(sim.PendingExpectedBoxes(), 0u) << "boxes the script expected were never shown";
     app.reset();
   }
 
   // Creates the board the way start-up does; the caller has scripted the set-up's boxes.
-  void CreateBoard() {
-    board::InitializeModule();
-    app = std::make_unique<forms::TApplication>(sim);
-    app->SetTitle(text::kApplicationTitle);
-    app->CreateForm(board::Form1);
-  }
+  void CreateBoard() { app = CreateBoardOn(sim); }
   // Creates and shows the board after the usual content warning.
   void StartBoard() {
     sim.ExpectBox(ContentWarning());
@@ -73,11 +98,7 @@ class BoardTest : public ::testing::Test {
     board::Form1->Show();
   }
   // Runs the intro and the split; the board is in play afterwards.
-  void StartPlay() {
-    StartBoard();
-    sim.ExpectBox(SplitBox());
-    sim.RunUntil(kSplitTime);
-  }
+  void StartPlay() { app = PlayToSplitOn(sim); }
   // Hits every desktop three times, in the order D, A, B, C, answering every box.
   void ClearAll() {
     for (const int desktop : {3, 0, 1, 2}) {

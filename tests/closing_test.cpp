@@ -11,11 +11,6 @@ using namespace testing_support;
 class ClosingTest : public BoardTest {
  protected:
   std::optional<std::int32_t> Stored(const char* name) const { return sim.registry.Dword(score::kKeyPath, name); }
-  std::vector<std::int32_t> StoredRecord() const {
-    std::vector<std::int32_t> values;
-    for (const char* name : {"Kachi", "Make", "Rensho", "Renpai", "Chimidoro"}) values.push_back(Stored(name).value_or(-999));
-    return values;
-  }
 };
 
 TEST_F(ClosingTest, RetiringReportsTheTallyAndStreakAndSavesTheRecord) {
@@ -35,26 +30,17 @@ TEST_F(ClosingTest, RetiringReportsTheTallyAndStreakAndSavesTheRecord) {
     SCOPED_TRACE(c.name);
     SimBackend run;
     if (c.before) SeedRecord(run, *c.before);
-    run.ExpectBox(ContentWarning());
-    run.ExpectBox(SplitBox());
-    run.ExpectBox(RetireQuestion(mb::kIdYes));
-    for (const auto& box : c.boxes) run.ExpectBox(Tally(box));
-    board::InitializeModule();
+    FailOnUnexpectedBoxes(run);
     {
-      forms::TApplication application(run);
-      application.SetTitle(text::kApplicationTitle);
-      application.CreateForm(board::Form1);
-      application.MainForm()->Show();
-      run.RunUntil(kFirstPlayTick);
+      auto application = PlayToSplitOn(run);
+      run.ExpectBox(RetireQuestion(mb::kIdYes));
+      for (const auto& box : c.boxes) run.ExpectBox(Tally(box));
       ASSERT_TRUE(run.Click("Label5"));
       EXPECT_EQ(run.title, text::kRetiredTitle);
       EXPECT_FALSE(run.board_shown);
     }
     EXPECT_EQ(run.PendingExpectedBoxes(), 0u);
-    std::vector<std::int32_t> stored;
-    for (const char* name : {"Kachi", "Make", "Rensho", "Renpai", "Chimidoro"})
-      stored.push_back(run.registry.Dword(score::kKeyPath, name).value_or(-999));
-    EXPECT_EQ(stored, c.stored);
+    EXPECT_EQ(StoredRecord(run), c.stored);
   }
 }
 
@@ -88,7 +74,7 @@ TEST_F(ClosingTest, TheWindowManagersCloseAndTheEndOfTheSessionAskTheSameQuestio
   sim.ExpectBox(RetireQuestion(mb::kIdYes));
   sim.ExpectBox(Tally("0 勝 1 敗です"));
   EXPECT_TRUE(sim.EndSession());
-  EXPECT_EQ(StoredRecord(), (std::vector<std::int32_t>{0, 1, 0, 1, 1}));
+  EXPECT_EQ(StoredRecord(sim), (std::vector<std::int32_t>{0, 1, 0, 1, 1}));
 }
 
 TEST_F(ClosingTest, AGrantedCloseLeavesTheTopmostBandForGood) {
@@ -141,7 +127,7 @@ TEST_F(ClosingTest, AfterADamagedRecordOnlyRetiringIsLeftAndItRewritesAllFiveVal
   sim.ExpectBox(RetireQuestion(mb::kIdYes));
   sim.ExpectBox(Tally("3 勝 1 敗です"));
   ASSERT_TRUE(sim.CloseRequest());
-  EXPECT_EQ(StoredRecord(), (std::vector<std::int32_t>{3, 1, 0, 1, 4}));
+  EXPECT_EQ(StoredRecord(sim), (std::vector<std::int32_t>{3, 1, 0, 1, 4}));
 }
 
 }  // namespace

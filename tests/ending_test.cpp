@@ -63,14 +63,9 @@ TEST_F(EndingTest, SlidePassesFollowTheScreenHeight) {
     SimBackend run;
     run.screen_width = c.width;
     run.screen_height = c.height;
-    run.ExpectBox(ContentWarning());
-    run.ExpectBox(SplitBox());
-    board::InitializeModule();
+    FailOnUnexpectedBoxes(run);
     {
-      forms::TApplication application(run);
-      application.CreateForm(board::Form1);
-      board::Form1->Show();
-      run.RunUntil(kSplitTime);
+      auto application = PlayToSplitOn(run);
       for (const int desktop : {0, 1, 2, 3})
         for (int hit = 0; hit < 3; ++hit) {
           run.ExpectBox(Answer(desktop, hit));

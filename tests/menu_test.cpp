@@ -35,13 +35,8 @@ TEST_F(MenuTest, HelpSlowsTheGameOnlyAfterExactlyThreeDoubleClicksAndOnce) {
   for (const Case c : {Case{0, 50}, Case{2, 50}, Case{3, 500}, Case{4, 50}}) {
     SCOPED_TRACE(c.double_clicks);
     SimBackend run;
-    run.ExpectBox(ContentWarning());
-    run.ExpectBox(SplitBox());
-    board::InitializeModule();
-    forms::TApplication application(run);
-    application.CreateForm(board::Form1);
-    board::Form1->Show();
-    run.RunUntil(kSplitTime);
+    FailOnUnexpectedBoxes(run);
+    const auto application = PlayToSplitOn(run);
     for (int i = 0; i < c.double_clicks; ++i) run.DoubleClickBoard();
     run.ExpectBox({text::kHelp, text::kGameCaption, mb::kOk});
     ASSERT_TRUE(run.Click("Label7"));

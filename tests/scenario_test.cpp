@@ -22,12 +22,6 @@ class ScenarioTest : public BoardTest {
       }
     }
   }
-  std::vector<std::int32_t> StoredRecord(const SimBackend& run) const {
-    std::vector<std::int32_t> values;
-    for (const char* name : {"Kachi", "Make", "Rensho", "Renpai", "Chimidoro"})
-      values.push_back(run.registry.Dword(score::kKeyPath, name).value_or(-999));
-    return values;
-  }
 };
 
 TEST_F(ScenarioTest, TheTypicalGame) {
@@ -67,7 +61,7 @@ TEST_F(ScenarioTest, StreaksAcrossWins) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SimBackend run;
-    run.on_unexpected_box = sim.on_unexpected_box;
+    FailOnUnexpectedBoxes(run);
     SeedRecord(run, c.before);
     run.ExpectBox(ContentWarning());
     run.ExpectBox(SplitBox());
@@ -82,7 +76,7 @@ TEST_F(ScenarioTest, StreaksAcrossWins) {
 
 TEST_F(ScenarioTest, TwoRetiredGamesInARow) {
   SimBackend first;
-  first.on_unexpected_box = sim.on_unexpected_box;
+  FailOnUnexpectedBoxes(first);
   first.ExpectBox(ContentWarning());
   first.ExpectBox(SplitBox());
   first.ExpectBox(RetireQuestion(mb::kIdYes));

@@ -25,9 +25,7 @@ TEST_F(SetUpTest, ProcessorNoteComesFirstOnlyOnAFirstRunOnA386Or486) {
     if (c.has_record) SeedRecord(run, {1, 2, 0, 1});
     if (c.note) run.ExpectBox({text::kProcessorNote, text::kWarningCaption, mb::kIconInformation});
     run.ExpectBox(ContentWarning());
-    board::InitializeModule();
-    forms::TApplication application(run);
-    application.CreateForm(board::Form1);
+    const auto application = CreateBoardOn(run);
     EXPECT_EQ(run.PendingExpectedBoxes(), 0u);
     for (const auto& box : run.Boxes()) EXPECT_TRUE(box.expected) << box.text;
   }
@@ -63,9 +61,7 @@ TEST_F(SetUpTest, SwitchAndDoubleSpeedSetTheInterval) {
       SeedRecord(run, double_speed ? Record{4, 5, 1, 0} : Record{3, 5, 1, 0});
       run.ExpectBox(double_speed ? ExpectedBox{text::kDoubleSpeed, text::kDoubleSpeedCaption, mb::kIconInformation}
                                  : ContentWarning());
-      board::InitializeModule();
-      forms::TApplication application(run);
-      application.CreateForm(board::Form1);
+      const auto application = CreateBoardOn(run);
       EXPECT_EQ(board::Form1->Timer1->Interval(), double_speed ? c.double_speed : c.normal);
       EXPECT_TRUE(board::Form1->Timer1->Enabled());
       EXPECT_EQ(run.PendingExpectedBoxes(), 0u);
@@ -96,9 +92,7 @@ TEST_F(SetUpTest, DoubleSpeedComesOnEveryTenthGameAndNeverForNegativeSums) {
     SeedRecord(run, {c.wins, c.losses, 0, 0});
     run.ExpectBox(c.double_speed ? ExpectedBox{text::kDoubleSpeed, text::kDoubleSpeedCaption, mb::kIconInformation}
                                  : ContentWarning());
-    board::InitializeModule();
-    forms::TApplication application(run);
-    application.CreateForm(board::Form1);
+    const auto application = CreateBoardOn(run);
     EXPECT_EQ(run.PendingExpectedBoxes(), 0u);
     EXPECT_EQ(run.Boxes().size(), 1u);
   }
@@ -154,10 +148,7 @@ TEST_F(SetUpTest, DamagedRecordShowsTheErrorBoxAndStopsSetUp) {
     else run.registry.RemoveValue(score::kKeyPath, c.name);
     run.ExpectBox({"Registry value '" + std::string(c.name) + "' is missing or not a whole number.",
                    text::kApplicationTitle, mb::kIconHand});
-    board::InitializeModule();
-    forms::TApplication application(run);
-    application.SetTitle(text::kApplicationTitle);
-    application.CreateForm(board::Form1);
+    const auto application = CreateBoardOn(run);
     EXPECT_EQ(run.PendingExpectedBoxes(), 0u);
     EXPECT_EQ(run.Boxes().size(), 1u);
     EXPECT_EQ(run.photographs, 0);
