@@ -25,8 +25,11 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// A picture in memory: row-major pixels, 0x00RRGGBB. Shared, never copied per image.
+// A picture: row-major pixels, 0x00RRGGBB. Shared, never copied per image. A backend may keep
+// the pixels of its own photographs elsewhere (a display server) in a type of its own derived
+// from this one; pixels is then empty.
 struct Picture {
+  virtual ~Picture() = default;
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;

@@ -1,36 +1,20 @@
-// Painting and mouse handling of the native child windows that stand for the game's controls.
+// The board window and the controls' own X windows: their backgrounds, and the pointer on them.
 #include "platform/qt/Peers.h"
 
+#include <xcb/xcb.h>
+
 #include <QCloseEvent>
-#include <QMouseEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QStyleHints>
 #include <algorithm>
-#include <optional>
+#include <cmath>
+#include <cstdlib>
 
 namespace platform::qt {
-
-namespace {
-
-// Every peer is an X window of its own: moving one is a copy in the server, and the
-// mouse events over it are its own and never reach the board.
-void MakeNativePeer(QWidget* widget) {
-  widget->setAttribute(Qt::WA_NativeWindow);
-  widget->setAttribute(Qt::WA_NoMousePropagation);
-  widget->setAttribute(Qt::WA_OpaquePaintEvent);
-  widget->setAttribute(Qt::WA_NoSystemBackground);
-}
-
-std::optional<MouseButton> ToMouseButton(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::LeftButton: return MouseButton::Left;
-    case Qt::RightButton: return MouseButton::Right;
-    case Qt::MiddleButton: return MouseButton::Middle;
-    default: return std::nullopt;
-  }
-}
-
-}  // namespace
 
 QColor ToQColor(std::uint32_t bgr) {
   return QColor(static_cast<int>(bgr & 0xFFu), static_cast<int>((bgr >> 8) & 0xFFu),
@@ -45,9 +29,23 @@ QStringList FontFamiliesFor(const QString& face) {
   return families;
 }
 
-// ---- PictureCache ----
-
 namespace {
+
+// A colour as a pixel of the board's windows.
+std::uint32_t PixelFor(const PeerContext& context, QColor color) {
+  const std::uint32_t rgb = color.rgb() & 0xFFFFFFu;
+  return context.format ? context.format->PixelOf(rgb) : rgb;
+}
+
+// A picture drawn here, sent to the server as a background for window; nothing when the
+// board's pixel format is not one pictures can be made for.
+std::unique_ptr<x11::ServerPicture> UploadImage(const PeerContext& context, const QImage& image,
+                                                std::uint32_t window) {
+  if (!context.format || image.format() != QImage::Format_RGB32) return nullptr;
+  return x11::ServerPicture::Upload(*context.format, window,
+                                    reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                                    image.width(), image.height());
+}
 
 // Nearest pixel, as a stretched blit does it.
 std::vector<std::uint32_t> ScaleNearest(const Picture& picture, int width, int height) {
@@ -65,63 +63,57 @@ std::vector<std::uint32_t> ScaleNearest(const Picture& picture, int width, int h
   return scaled;
 }
 
+bool HasPixels(const Picture& picture) {
+  return picture.pixels.size() >= static_cast<std::size_t>(picture.width) * picture.height;
+}
+
 }  // namespace
 
+// ---- PictureCache ----
+
 std::shared_ptr<const x11::ServerPicture> PictureCache::Uploaded(
-    const std::shared_ptr<const Picture>& picture, std::uint32_t like_window) {
+    const std::shared_ptr<const Picture>& picture, const x11::PixelFormat& format,
+    std::uint32_t drawable) {
+  if (const auto* held = dynamic_cast<const ServerPhotograph*>(picture.get())) return held->server;
   std::erase_if(uploads_, [](const Upload& upload) {
     return upload.server.expired() || upload.picture.expired();
   });
   for (const auto& upload : uploads_)
     if (upload.picture.lock() == picture)
       if (auto server = upload.server.lock()) return server;
-  std::shared_ptr<const x11::ServerPicture> server =
-      x11::ServerPicture::Upload(like_window, picture->pixels.data(), picture->width, picture->height);
+  std::shared_ptr<const x11::ServerPicture> server = x11::ServerPicture::Upload(
+      format, drawable, picture->pixels.data(), picture->width, picture->height);
   if (server) uploads_.push_back({picture, server});
   return server;
 }
 
-bool PictureCache::ScalesInServer(const std::shared_ptr<const Picture>& picture,
-                                  QSize device_size) const {
-  if (!picture || device_size == QSize(picture->width, picture->height)) return false;
-  for (const auto& upload : uploads_)
-    if (!upload.server.expired() && upload.picture.lock() == picture) return true;
-  return false;
-}
-
 std::shared_ptr<const ScaledPicture> PictureCache::Get(const std::shared_ptr<const Picture>& picture,
-                                                       QSize device_size, std::uint32_t like_window) {
+                                                       QSize device_size, const x11::PixelFormat& format,
+                                                       std::uint32_t drawable) {
   std::erase_if(entries_, [](const Entry& entry) { return entry.scaled.expired() || entry.picture.expired(); });
   for (const auto& entry : entries_)
     if (entry.size == device_size && entry.picture.lock() == picture)
       if (auto scaled = entry.scaled.lock()) return scaled;
   auto scaled = std::make_shared<ScaledPicture>();
   scaled->size = device_size;
+  const bool held = dynamic_cast<const ServerPhotograph*>(picture.get()) != nullptr;
   if (picture && picture->width > 0 && picture->height > 0 && !device_size.isEmpty() &&
-      picture->pixels.size() >= static_cast<std::size_t>(picture->width) * picture->height) {
+      (held || HasPixels(*picture))) {
     const bool full = device_size == QSize(picture->width, picture->height);
     if (full || x11::ServerPicture::CanScale()) {
-      scaled->source = Uploaded(picture, like_window);
+      scaled->source = Uploaded(picture, format, drawable);
       if (scaled->source && full)
         scaled->server = scaled->source;
       else if (scaled->source)
         scaled->server = x11::ServerPicture::ScaledFrom(*scaled->source, device_size.width(),
                                                         device_size.height());
     }
-    if (!scaled->server) {
-      // No RENDER, or an unusual pixel format: the copy is made here.
+    if (!scaled->server && HasPixels(*picture)) {
+      // No RENDER: the copy is made here.
       scaled->source.reset();
       const auto pixels = ScaleNearest(*picture, device_size.width(), device_size.height());
-      scaled->server = x11::ServerPicture::Upload(like_window, pixels.data(), device_size.width(),
-                                                  device_size.height());
-      if (!scaled->server) {
-        scaled->image = QImage(device_size, QImage::Format_RGB32);
-        for (int y = 0; y < device_size.height(); ++y) {
-          auto* to = reinterpret_cast<std::uint32_t*>(scaled->image.scanLine(y));
-          const std::uint32_t* from = pixels.data() + static_cast<std::size_t>(y) * device_size.width();
-          for (int x = 0; x < device_size.width(); ++x) to[x] = from[x] | 0xFF000000u;
-        }
-      }
+      scaled->server = x11::ServerPicture::Upload(format, drawable, pixels.data(),
+                                                  device_size.width(), device_size.height());
     }
   }
   ++made_;
@@ -135,14 +127,29 @@ BoardWindow::BoardWindow(PeerContext& context) : context_(context) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
+  // The board's X window is made once, now, and lives as long as the program.
+  const auto board = static_cast<std::uint32_t>(winId());
+  if (!context_.format) context_.format = x11::FormatOf(board);
+  context_.ratio = devicePixelRatioF();
+  client_ = x11::CreateWindow(board, false);
+  SetColor(color_);
+  x11::MapWindow(client_, true);
 }
+
+BoardWindow::~BoardWindow() { x11::DestroyWindow(client_); }
 
 void BoardWindow::SetColor(QColor color) {
   color_ = color;
+  x11::SetBackgroundPixel(client_, PixelFor(context_, color));
   update();
 }
 
+void BoardWindow::resizeEvent(QResizeEvent*) {
+  x11::MoveResizeWindow(client_, 0, 0, context_.ToDevice(width()), context_.ToDevice(height()));
+}
+
 void BoardWindow::paintEvent(QPaintEvent* event) {
+  // Seen only for the moment before the client window covers the board.
   QPainter painter(this);
   painter.fillRect(event->rect(), color_);
 }
@@ -172,202 +179,255 @@ void BoardWindow::closeEvent(QCloseEvent* event) {
   }
 }
 
-// ---- PanelPeer ----
+// ---- PeerWindow ----
 
-PanelPeer::PanelPeer(PeerContext&, QWidget* parent) : QWidget(parent) { MakeNativePeer(this); }
-
-void PanelPeer::SetColor(QColor color) {
-  color_ = color;
-  update();
-}
-
-void PanelPeer::SetBevel(bool raised) {
-  raised_ = raised;
-  update();
-}
-
-void PanelPeer::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  painter.fillRect(event->rect(), color_);
-  if (!raised_ || width() < 2 || height() < 2) return;
-  // A raised one-pixel frame: light on the top and left, shadow on the bottom and right.
-  const int right = width() - 1, bottom = height() - 1;
-  painter.fillRect(0, 0, width(), 1, Qt::white);
-  painter.fillRect(0, 0, 1, height(), Qt::white);
-  const QColor shadow(0x80, 0x80, 0x80);
-  painter.fillRect(0, bottom, width(), 1, shadow);
-  painter.fillRect(right, 0, 1, height(), shadow);
-}
-
-// ---- ImagePeer ----
-
-ImagePeer::ImagePeer(PeerContext& context, QWidget* parent) : QWidget(parent), context_(context) {
-  MakeNativePeer(this);
-}
-
-ImagePeer::~ImagePeer() {
-  std::erase(context_.stale_images, this);
-  x11::DestroyWindow(picture_window_);
-}
-
-void ImagePeer::SetPicture(std::shared_ptr<const Picture> picture) {
-  if (picture == picture_) return;
-  picture_ = std::move(picture);
-  scaled_.reset();
-  Refresh();
-}
-
-void ImagePeer::Refresh() {
-  const qreal ratio = devicePixelRatioF();
-  const QSize device(qRound(width() * ratio), qRound(height() * ratio));
-  // Inside a call into the game a copy the server scales is made when the call returns: Qt's
-  // round trips later in the call (showing a window waits for the server) would otherwise wait
-  // for the server's scaling too, and the game's tick with them.
-  if (context_.dispatching > 0 && picture_ && !device.isEmpty() &&
-      !(scaled_ && scaled_->size == device) && context_.pictures.ScalesInServer(picture_, device)) {
-    if (!stale_) context_.stale_images.push_back(this);
-    stale_ = true;
-    return;
-  }
-  MakeCopy();
-}
-
-void ImagePeer::RefreshStale(PeerContext& context) {
-  while (!context.stale_images.empty()) {
-    ImagePeer* image = context.stale_images.back();
-    context.stale_images.pop_back();
-    image->MakeCopy();
-  }
-}
-
-void ImagePeer::MakeCopy() {
-  stale_ = false;
-  std::erase(context_.stale_images, this);
-  const qreal ratio = devicePixelRatioF();
-  // The copy has the window's size in device pixels, so it shows one to one under a scale factor.
-  const QSize device(qRound(width() * ratio), qRound(height() * ratio));
-  if (!picture_ || device.isEmpty()) {
-    scaled_.reset();
-    x11::HidePictureWindow(picture_window_);
-    update();
-    return;
-  }
-  if (scaled_ && scaled_->size == device) return;
-  // The old copy is let go only after the new one is made: it holds the upload the server
-  // scales from. Letting go then frees a size no other image shows.
-  const auto previous = std::move(scaled_);
-  const auto window = static_cast<std::uint32_t>(winId());
-  if (picture_window_ == 0) picture_window_ = x11::CreatePictureWindow(window);
-  scaled_ = context_.pictures.Get(picture_, device, window);
-  if (scaled_->server) {
-    x11::ShowPictureWindow(picture_window_, *scaled_->server, device.width(), device.height());
-  } else {
-    x11::HidePictureWindow(picture_window_);
-    update();
-  }
-}
-
-void ImagePeer::resizeEvent(QResizeEvent*) { Refresh(); }
-
-void ImagePeer::paintEvent(QPaintEvent* event) {
-  if (scaled_ && scaled_->server) return;  // the picture window covers all of us
-  QPainter painter(this);
-  if (scaled_ && !scaled_->image.isNull()) {
-    painter.drawImage(rect(), scaled_->image);
-    return;
-  }
-  // An image without a picture shows its panel.
-  auto* panel = dynamic_cast<PanelPeer*>(parentWidget());
-  painter.fillRect(event->rect(), panel ? panel->Color() : QColor(Qt::black));
-}
-
-// ---- LabelPeer ----
-
-LabelPeer::LabelPeer(PeerContext& context, Handle handle, QWidget* parent)
-    : QWidget(parent), context_(context), handle_(handle) {
-  MakeNativePeer(this);
-  setMouseTracking(true);
+PeerWindow::PeerWindow(PeerContext& context, Handle handle, PeerKind kind,
+                       std::uint32_t parent_window, std::string_view name)
+    : context_(context), handle_(handle), kind_(kind) {
+  // Every control takes the pointer: what lands on a desktop never reaches the board.
+  window_ = x11::CreateWindow(parent_window, true);
+  x11::SetWindowName(window_, name);
   Font initial;
   initial.face = "VL PGothic";
-  SetPeerFont(initial);
+  SetFont(initial);
+  MarkChanged(kGeometry | kBackground);
 }
 
-void LabelPeer::SetColor(QColor color) {
+PeerWindow::~PeerWindow() {
+  std::erase(context_.changed, this);
+  x11::DestroyWindow(window_);
+}
+
+void PeerWindow::MarkChanged(unsigned what) {
+  if (changes_ == 0) context_.changed.push_back(this);
+  changes_ |= what;
+  if (context_.dispatching == 0 && context_.settle_later) context_.settle_later();
+}
+
+QSize PeerWindow::DeviceSize() const {
+  return QSize(context_.ToDevice(std::max(0, bounds_.width)), context_.ToDevice(std::max(0, bounds_.height)));
+}
+
+void PeerWindow::SetBounds(Rect bounds) {
+  if (bounds == bounds_) return;
+  bounds_ = bounds;
+  MarkChanged(kGeometry);
+}
+
+void PeerWindow::SetVisible(bool visible) {
+  visible_ = visible;
+  if (changes_ != 0) Apply();
+  UpdateMapping();
+}
+
+void PeerWindow::SetColor(QColor color) {
+  if (color == color_) return;
   color_ = color;
-  update();
+  if (kind_ != PeerKind::Image) MarkChanged(kBackground);
 }
 
-void LabelPeer::SetText(const QString& text, bool centered) {
+void PeerWindow::SetBevel(bool raised) {
+  if (raised == raised_) return;
+  raised_ = raised;
+  if (kind_ == PeerKind::Panel) MarkChanged(kBackground);
+}
+
+void PeerWindow::SetText(const QString& text, bool centered) {
+  if (text == text_ && centered == centered_) return;
   text_ = text;
   centered_ = centered;
-  update();
+  if (kind_ == PeerKind::Label) MarkChanged(kBackground);
 }
 
-void LabelPeer::SetPeerFont(const Font& font) {
+void PeerWindow::SetFont(const Font& font) {
   QFont qfont;
   qfont.setFamilies(FontFamiliesFor(QString::fromUtf8(font.face.data(),
                                                       static_cast<qsizetype>(font.face.size()))));
   qfont.setPixelSize(font.pixel_height > 0 ? font.pixel_height : 12);
-  setFont(qfont);
-  text_color_ = ToQColor(font.color);
-  update();
+  const QColor text_color = ToQColor(font.color);
+  if (qfont == font_ && text_color == text_color_) return;
+  font_ = qfont;
+  text_color_ = text_color;
+  if (kind_ == PeerKind::Label) MarkChanged(kBackground);
 }
 
-void LabelPeer::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  painter.fillRect(event->rect(), color_);
-  painter.setPen(text_color_);
-  // The stand-in face runs wider than the one the layout was drawn for: a caption that would
-  // not fit its label is condensed rather than cut off at both ends.
-  painter.setFont(font());
-  const auto alignment = (centered_ ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop;
-  const int advance = QFontMetrics(font()).horizontalAdvance(text_);
-  if (advance <= width()) {
-    painter.drawText(rect(), alignment, text_);
+void PeerWindow::SetPicture(std::shared_ptr<const Picture> picture) {
+  if (picture == picture_) return;
+  picture_ = std::move(picture);
+  if (kind_ == PeerKind::Image) MarkChanged(kBackground);
+}
+
+void PeerWindow::Redraw() { MarkChanged(kGeometry | kBackground); }
+
+void PeerWindow::Apply() {
+  if (changes_ & kGeometry) {
+    const QSize device = DeviceSize();
+    x11::MoveResizeWindow(window_, context_.ToDevice(bounds_.left), context_.ToDevice(bounds_.top),
+                          device.width(), device.height());
+    if (device != drawn_size_) changes_ |= kBackground;
+  }
+  if (changes_ & kBackground) DrawBackground();
+  changes_ = 0;
+  std::erase(context_.changed, this);
+  UpdateMapping();
+}
+
+void PeerWindow::UpdateMapping() {
+  // A window cannot be empty: a control without area is taken off the screen instead.
+  const bool mapped = visible_ && !DeviceSize().isEmpty();
+  if (mapped == mapped_) return;
+  mapped_ = mapped;
+  x11::MapWindow(window_, mapped);
+}
+
+void PeerWindow::DrawBackground() {
+  const QSize device = DeviceSize();
+  drawn_size_ = device;
+  if (device.isEmpty()) return;
+  switch (kind_) {
+    case PeerKind::Panel: DrawPanel(device); break;
+    case PeerKind::Label: DrawLabel(device); break;
+    case PeerKind::Image: DrawImage(device); break;
+    case PeerKind::Board: break;
+  }
+}
+
+void PeerWindow::DrawPanel(QSize device) {
+  const int width = bounds_.width, height = bounds_.height;
+  if (raised_ && width >= 2 && height >= 2) {
+    // A raised one-pixel frame: light on the top and left, shadow on the bottom and right.
+    QImage image(device, QImage::Format_RGB32);
+    image.setDevicePixelRatio(context_.ratio);
+    {
+      QPainter painter(&image);
+      painter.fillRect(0, 0, width, height, color_);
+      painter.fillRect(0, 0, width, 1, Qt::white);
+      painter.fillRect(0, 0, 1, height, Qt::white);
+      const QColor shadow(0x80, 0x80, 0x80);
+      painter.fillRect(0, height - 1, width, 1, shadow);
+      painter.fillRect(width - 1, 0, 1, height, shadow);
+    }
+    if (auto picture = UploadImage(context_, image, window_)) {
+      background_ = std::move(picture);
+      x11::SetBackgroundPicture(window_, *background_);
+      return;
+    }
+  }
+  background_.reset();
+  x11::SetBackgroundPixel(window_, PixelFor(context_, color_));
+}
+
+void PeerWindow::DrawLabel(QSize device) {
+  QImage image(device, QImage::Format_RGB32);
+  image.setDevicePixelRatio(context_.ratio);
+  {
+    QPainter painter(&image);
+    const QRect area(0, 0, bounds_.width, bounds_.height);
+    painter.fillRect(area, color_);
+    painter.setPen(text_color_);
+    painter.setFont(font_);
+    // The stand-in face runs wider than the one the layout was drawn for: a caption that would
+    // not fit its label is condensed rather than cut off at both ends.
+    const auto alignment = (centered_ ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop;
+    const int advance = QFontMetrics(font_).horizontalAdvance(text_);
+    if (advance <= area.width()) {
+      painter.drawText(area, alignment, text_);
+    } else {
+      painter.scale(static_cast<double>(area.width()) / advance, 1.0);
+      painter.drawText(QRect(0, 0, advance, area.height()), alignment, text_);
+    }
+  }
+  background_ = UploadImage(context_, image, window_);
+  if (background_) x11::SetBackgroundPicture(window_, *background_);
+  else x11::SetBackgroundPixel(window_, PixelFor(context_, color_));
+}
+
+void PeerWindow::DrawImage(QSize device) {
+  if (!picture_ || !context_.format) {
+    // An image without a picture shows its panel.
+    scaled_.reset();
+    x11::SetBackgroundOfParent(window_);
     return;
   }
-  painter.scale(static_cast<double>(width()) / advance, 1.0);
-  painter.drawText(QRect(0, 0, advance, height()), alignment, text_);
+  // The old copy is let go only after the new one is made: it holds the upload the server
+  // scales from. Letting go then frees a size no other image shows.
+  const auto previous = std::move(scaled_);
+  scaled_ = context_.pictures.Get(picture_, device, *context_.format, window_);
+  if (scaled_->server) x11::SetBackgroundPicture(window_, *scaled_->server);
+  else x11::SetBackgroundOfParent(window_);
 }
 
-void LabelPeer::Press(QMouseEvent* event, bool may_click) {
-  const auto button = ToMouseButton(event->button());
-  if (!button) return;
+// ---- The pointer ----
+
+void PeerWindow::OnPointer(const void* xcb_event) {
+  // Only labels have handlers; and while a box is open the board's controls take no input.
+  if (kind_ != PeerKind::Label || QGuiApplication::modalWindow() != nullptr) return;
+  const auto* event = static_cast<const xcb_generic_event_t*>(xcb_event);
+  switch (event->response_type & 0x7F) {
+    case XCB_BUTTON_PRESS: {
+      const auto* press = static_cast<const xcb_button_press_event_t*>(xcb_event);
+      Press(press->detail, press->event_x, press->event_y, press->time);
+      break;
+    }
+    case XCB_BUTTON_RELEASE: {
+      const auto* release = static_cast<const xcb_button_release_event_t*>(xcb_event);
+      Release(release->detail, release->event_x, release->event_y);
+      break;
+    }
+    case XCB_MOTION_NOTIFY: {
+      const auto* motion = static_cast<const xcb_motion_notify_event_t*>(xcb_event);
+      if (auto* sink = context_.Sink()) {
+        Dispatch dispatch(context_);
+        sink->MouseMove(handle_, static_cast<int>(std::floor(motion->event_x / context_.ratio)),
+                        static_cast<int>(std::floor(motion->event_y / context_.ratio)));
+      }
+      break;
+    }
+    default: break;
+  }
+}
+
+void PeerWindow::Press(int button, int x, int y, std::uint32_t time) {
+  std::optional<MouseButton> which;
+  switch (button) {
+    case XCB_BUTTON_INDEX_1: which = MouseButton::Left; break;
+    case XCB_BUTTON_INDEX_2: which = MouseButton::Middle; break;
+    case XCB_BUTTON_INDEX_3: which = MouseButton::Right; break;
+    default: return;  // the wheel
+  }
   auto* sink = context_.Sink();
   if (sink == nullptr) return;
-  click_armed_ = may_click && event->button() == Qt::LeftButton;
+  // The second press of a double click is a press again, but not a second click.
+  bool second_of_double = false;
+  if (*which == MouseButton::Left) {
+    const auto* hints = QGuiApplication::styleHints();
+    const int distance = context_.ToDevice(hints->mouseDoubleClickDistance());
+    second_of_double = last_left_press_ &&
+                       time - *last_left_press_ < static_cast<std::uint32_t>(hints->mouseDoubleClickInterval()) &&
+                       std::abs(x - last_press_x_) <= distance && std::abs(y - last_press_y_) <= distance;
+    if (second_of_double) last_left_press_.reset();
+    else last_left_press_ = time;
+    last_press_x_ = x;
+    last_press_y_ = y;
+  }
+  click_armed_ = *which == MouseButton::Left && !second_of_double;
   const auto boxes_before = context_.boxes_shown;
-  const QPoint at = event->position().toPoint();
   {
     Dispatch dispatch(context_);
-    sink->MouseDown(handle_, *button, at.x(), at.y());
+    sink->MouseDown(handle_, *which, static_cast<int>(std::floor(x / context_.ratio)),
+                    static_cast<int>(std::floor(y / context_.ratio)));
   }
   // A box opened by the press takes the button's release: no click follows.
   if (context_.boxes_shown != boxes_before) click_armed_ = false;
 }
 
-void LabelPeer::mousePressEvent(QMouseEvent* event) { Press(event, true); }
-
-void LabelPeer::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second press of a double click is a press again, but not a second click.
-  Press(event, false);
-}
-
-void LabelPeer::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !click_armed_) return;
+void PeerWindow::Release(int button, int x, int y) {
+  if (button != XCB_BUTTON_INDEX_1 || !click_armed_) return;
   click_armed_ = false;
-  if (!rect().contains(event->position().toPoint())) return;
+  if (x < 0 || y < 0 || x >= drawn_size_.width() || y >= drawn_size_.height()) return;
   if (auto* sink = context_.Sink()) {
     Dispatch dispatch(context_);
     sink->Click(handle_);
-  }
-}
-
-void LabelPeer::mouseMoveEvent(QMouseEvent* event) {
-  if (auto* sink = context_.Sink()) {
-    const QPoint at = event->position().toPoint();
-    Dispatch dispatch(context_);
-    sink->MouseMove(handle_, at.x(), at.y());
   }
 }
 

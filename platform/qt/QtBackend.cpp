@@ -1,6 +1,9 @@
 // The Qt backend: peers, board window, boxes, timers, photograph, guard and record on X11.
 #include "platform/qt/QtBackend.h"
 
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -64,36 +67,79 @@ bool SamePixels(const x11::ScreenPixels& a, const x11::ScreenPixels& b) {
 
 }  // namespace
 
+// Takes the pointer events the X server sends to the controls' windows, which Qt does not know.
+class QtBackend::PointerFilter : public QAbstractNativeEventFilter {
+ public:
+  explicit PointerFilter(QtBackend& backend) : backend_(backend) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    xcb_window_t window = 0;
+    switch (event->response_type & 0x7F) {
+      case XCB_BUTTON_PRESS:
+      case XCB_BUTTON_RELEASE:
+      case XCB_MOTION_NOTIFY:
+        // The three share their layout.
+        window = static_cast<const xcb_button_press_event_t*>(message)->event;
+        break;
+      default: return false;
+    }
+    const auto found = backend_.peers_by_window_.find(window);
+    if (found == backend_.peers_by_window_.end()) return false;
+    found->second->OnPointer(message);
+    return true;
+  }
+
+ private:
+  QtBackend& backend_;
+};
+
 QtBackend::QtBackend() {
   context_.backend = this;
   context_.settle = [this] { Settle(); };
   settler_ = std::make_unique<QObject>();
+  context_.settle_later = [this] {
+    if (settle_queued_) return;
+    settle_queued_ = true;
+    QMetaObject::invokeMethod(settler_.get(), [this] {
+      settle_queued_ = false;
+      Settle();
+    }, Qt::QueuedConnection);
+  };
   // For the benchmark: each tick's own time, as the game sees it.
   const char* trace = std::getenv("VORTRANE_TRACE_TICKS");
   trace_ticks_ = trace != nullptr && std::strcmp(trace, "1") == 0;
   board_ = std::make_unique<BoardWindow>(context_);
   board_->setObjectName("Form1");
   if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
-  // The board's X window is made once, now, and lives as long as the program.
-  board_->winId();
-  peers_[kBoardHandle] = board_.get();
+  pointer_filter_ = std::make_unique<PointerFilter>(*this);
+  qApp->installNativeEventFilter(pointer_filter_.get());
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp,
                    [this](QSessionManager& manager) { OnCommitDataRequest(manager); });
 }
 
 QtBackend::~QtBackend() {
-  pending_bounds_.clear();
+  qApp->removeNativeEventFilter(pointer_filter_.get());
   settler_.reset();
   timers_.clear();
+  // The controls' windows go before the board's, which would take them along.
+  peers_by_window_.clear();
   peers_.clear();
   board_.reset();
+  x11::Flush();
 }
 
 std::uint32_t QtBackend::BoardWindowId() const { return static_cast<std::uint32_t>(board_->winId()); }
 
-QWidget* QtBackend::PeerWidget(Handle control) const {
+PeerWindow* QtBackend::Peer(Handle control) const {
   const auto found = peers_.find(control);
-  return found == peers_.end() ? nullptr : found->second;
+  return found == peers_.end() ? nullptr : found->second.get();
+}
+
+std::uint32_t QtBackend::PeerWindowId(Handle control) const {
+  if (control == kBoardHandle) return BoardWindowId();
+  const PeerWindow* peer = Peer(control);
+  return peer ? peer->Window() : 0;
 }
 
 // ---- Message loop ----
@@ -191,108 +237,78 @@ void QtBackend::SetTimer(int timer, std::uint32_t interval_ms, bool enabled) {
 // ---- Peers ----
 
 void QtBackend::CreatePeer(Handle control, PeerKind kind, Handle parent, std::string_view name) {
-  const QString object_name = FromUtf8(name);
   if (kind == PeerKind::Board || control == kBoardHandle) {
-    board_->setObjectName(object_name);
-    peers_[control] = board_.get();
+    board_->setObjectName(FromUtf8(name));
     return;
   }
-  QWidget* parent_widget = PeerWidget(parent);
-  if (parent_widget == nullptr) parent_widget = board_.get();
-  QWidget* widget = nullptr;
-  switch (kind) {
-    case PeerKind::Panel: widget = new PanelPeer(context_, parent_widget); break;
-    case PeerKind::Image: widget = new ImagePeer(context_, parent_widget); break;
-    case PeerKind::Label: widget = new LabelPeer(context_, control, parent_widget); break;
-    case PeerKind::Board: break;
-  }
-  widget->setObjectName(object_name);
-  widget->hide();
-  // Made now, so a later sibling's window lies above it, and named for tools that look.
-  x11::SetWindowName(static_cast<std::uint32_t>(widget->winId()), name);
-  widget->raise();
-  peers_[control] = widget;
+  const PeerWindow* parent_peer = Peer(parent);
+  const std::uint32_t parent_window = parent_peer ? parent_peer->Window() : board_->ClientWindow();
+  peers_by_window_.erase(PeerWindowId(control));
+  // A new window lies above its earlier siblings.
+  auto peer = std::make_unique<PeerWindow>(context_, control, kind, parent_window, name);
+  peers_by_window_[peer->Window()] = peer.get();
+  peers_[control] = std::move(peer);
 }
 
 void QtBackend::SetPeerBounds(Handle control, Rect bounds) {
   // The board is maximised: it covers the primary screen whatever the layout says.
   if (control == kBoardHandle) return;
-  if (PeerWidget(control) == nullptr) return;
-  // Only recorded: the game sets a control's sides one at a time, and each move of a native
-  // window costs the X server and Qt a round of work. They are applied together at the end of
-  // the call into the game, or before anything shows the screen or waits.
-  const auto found = std::find_if(pending_bounds_.begin(), pending_bounds_.end(),
-                                  [&](const auto& entry) { return entry.first == control; });
-  if (found != pending_bounds_.end()) found->second = bounds;
-  else pending_bounds_.emplace_back(control, bounds);
-  // Set from outside any call into the game: the loop applies them when it next runs.
-  if (context_.dispatching == 0 && !settle_queued_) {
-    settle_queued_ = true;
-    QMetaObject::invokeMethod(settler_.get(), [this] {
-      settle_queued_ = false;
-      Settle();
-    }, Qt::QueuedConnection);
-  }
+  // Applied when the call into the game returns, or before anything shows the screen or waits.
+  if (auto* peer = Peer(control)) peer->SetBounds(bounds);
 }
 
 void QtBackend::Settle() {
-  ApplyPendingBounds();
-  ImagePeer::RefreshStale(context_);
-}
-
-void QtBackend::ApplyPendingBounds() {
-  if (pending_bounds_.empty()) return;
-  auto pending = std::move(pending_bounds_);
-  pending_bounds_.clear();
-  for (const auto& [control, bounds] : pending) {
-    QWidget* widget = PeerWidget(control);
-    if (widget == nullptr) continue;
-    const QRect rect(bounds.left, bounds.top, std::max(0, bounds.width), std::max(0, bounds.height));
-    if (widget->geometry() != rect) widget->setGeometry(rect);
-    // A hidden image hears of its new size only when shown; its copy is made now instead.
-    if (auto* image = dynamic_cast<ImagePeer*>(widget)) image->Refresh();
-  }
+  auto changed = std::move(context_.changed);
+  context_.changed.clear();
+  for (PeerWindow* peer : changed) peer->Apply();
+  x11::Flush();
 }
 
 void QtBackend::SetPeerVisible(Handle control, bool visible) {
-  ApplyPendingBounds();
+  // Whatever moved before is in place before anything appears or goes.
+  Settle();
   if (control == kBoardHandle) {
     visible ? ShowBoard() : HideBoard();
     return;
   }
-  if (auto* widget = PeerWidget(control)) widget->setVisible(visible);
+  if (auto* peer = Peer(control)) {
+    peer->SetVisible(visible);
+    if (context_.dispatching == 0) context_.settle_later();
+  }
 }
 
 void QtBackend::SetPeerColor(Handle control, std::uint32_t color) {
-  QWidget* widget = PeerWidget(control);
-  if (auto* panel = dynamic_cast<PanelPeer*>(widget)) panel->SetColor(ToQColor(color));
-  else if (auto* label = dynamic_cast<LabelPeer*>(widget)) label->SetColor(ToQColor(color));
-  else if (auto* board = dynamic_cast<BoardWindow*>(widget)) board->SetColor(ToQColor(color));
+  if (control == kBoardHandle) board_->SetColor(ToQColor(color));
+  else if (auto* peer = Peer(control)) peer->SetColor(ToQColor(color));
 }
 
 void QtBackend::SetPeerBevel(Handle control, bool raised) {
-  if (auto* panel = dynamic_cast<PanelPeer*>(PeerWidget(control))) panel->SetBevel(raised);
+  if (auto* peer = Peer(control)) peer->SetBevel(raised);
 }
 
 void QtBackend::SetPeerText(Handle control, std::string_view utf8, bool centered) {
-  if (auto* label = dynamic_cast<LabelPeer*>(PeerWidget(control))) label->SetText(FromUtf8(utf8), centered);
+  if (auto* peer = Peer(control)) peer->SetText(FromUtf8(utf8), centered);
 }
 
 void QtBackend::SetPeerFont(Handle control, const Font& font) {
-  if (auto* label = dynamic_cast<LabelPeer*>(PeerWidget(control))) label->SetPeerFont(font);
+  if (auto* peer = Peer(control)) peer->SetFont(font);
 }
 
 void QtBackend::SetPeerPicture(Handle control, std::shared_ptr<const Picture> picture) {
-  // The copy is made at the image's size as the game has set it.
-  ApplyPendingBounds();
-  if (auto* image = dynamic_cast<ImagePeer*>(PeerWidget(control))) image->SetPicture(std::move(picture));
+  // The copy is made at the image's size as the game has set it, when the backend settles.
+  if (auto* peer = Peer(control)) peer->SetPicture(std::move(picture));
 }
 
 // ---- Board window ----
 
 void QtBackend::ShowBoard() {
-  Settle();
   if (auto* screen = PrimaryScreen()) board_->setGeometry(screen->geometry());
+  // Moved to a screen of another scale: every control is laid out and drawn again.
+  if (const qreal ratio = board_->devicePixelRatioF(); ratio != context_.ratio) {
+    context_.ratio = ratio;
+    for (auto& [handle, peer] : peers_) peer->Redraw();
+  }
+  Settle();
   const bool was_hidden = !board_->isVisible();
   // The window manager drops the state of a withdrawn window; give it again before mapping,
   // and ask once more after: a manager still busy with the last hide may drop it again.
@@ -393,6 +409,17 @@ std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
       const bool same = SamePixels(*before, *again);
       before = std::move(again);
       if (same) break;
+    }
+  }
+  // Where the server can scale it, the photograph stays there: no pixel comes to the program.
+  if (context_.format && x11::ServerPicture::CanScale()) {
+    if (auto server = x11::ServerPicture::FromRoot(*context_.format, origin.x(), origin.y(),
+                                                   device_width, device_height)) {
+      auto photograph = std::make_shared<ServerPhotograph>();
+      photograph->width = device_width;
+      photograph->height = device_height;
+      photograph->server = std::move(server);
+      return photograph;
     }
   }
   auto pixels = x11::ReadRoot(origin.x(), origin.y(), device_width, device_height);

@@ -1,10 +1,11 @@
 // The Linux desktop backend: the game's platform seam realised with Qt 6 Widgets on X11.
 //
-// Implemented: every control a native child window named after its component; the board
-// as a frameless window over the primary screen whose always-on-top state changes without
-// re-creating it; modal message boxes under which timers go on; a pixel-exact photograph
-// of the screen in device pixels; precise timers; the tick count since boot; a flock
-// single-instance guard; the score record in a text file; the window manager's close
+// Implemented: the board as a frameless Qt window over the primary screen whose
+// always-on-top state changes without re-creating it; every control a plain X window named
+// after its component, which the backend draws once per change and the X server shows and
+// moves by itself; modal message boxes under which timers go on; a photograph of the screen
+// in device pixels that stays in the X server; precise timers; the tick count since boot; a
+// flock single-instance guard; the score record in a text file; the window manager's close
 // command and the end of the desktop session.
 #pragma once
 
@@ -74,33 +75,34 @@ class QtBackend final : public Backend {
 
   RegistryStore& Registry() override;
 
-  // For checks of the backend itself.
-  QWidget* PeerWidget(Handle control) const;
+  // For checks of the backend itself: the X window of a control (the board's for handle 0).
+  std::uint32_t PeerWindowId(Handle control) const;
   int ScaledPicturesMade() const { return context_.pictures.Made(); }
 
  private:
+  class PointerFilter;
   std::uint32_t BoardWindowId() const;
+  PeerWindow* Peer(Handle control) const;
   // Waits (bounded) until the window manager has let go of boxes closed lately; returns where
   // on the root they were, in device pixels, or nothing when there were none.
   std::optional<QRect> WaitUntilBoxesHaveGone();
-  // Applies the bounds SetPeerBounds has recorded: one move per changed peer, however many
-  // of its sides the game set one by one.
-  void ApplyPendingBounds();
-  // Applies them and makes the image copies left for the end of a call into the game.
+  // Brings every control's window in line with what the game set: one move and at most one
+  // new background per changed control, however many of its properties the game set one by one.
   void Settle();
   void OnCommitDataRequest(QSessionManager& manager);
 
   PeerContext context_;
   std::unique_ptr<BoardWindow> board_;
-  std::unordered_map<Handle, QWidget*> peers_;
+  std::unordered_map<Handle, std::unique_ptr<PeerWindow>> peers_;
+  std::unordered_map<std::uint32_t, PeerWindow*> peers_by_window_;
+  std::unique_ptr<PointerFilter> pointer_filter_;
   std::map<int, std::unique_ptr<QTimer>> timers_;
   QEventLoop* main_loop_ = nullptr;
   bool quit_requested_ = false;
   bool topmost_ = false;
   InstanceGuard guard_;
   std::unique_ptr<RegistryStore> registry_;
-  std::vector<std::pair<Handle, Rect>> pending_bounds_;
-  // Receives the queued call that applies bounds set outside any call into the sink.
+  // Receives the queued call that settles changes made outside any call into the sink.
   std::unique_ptr<QObject> settler_;
   bool settle_queued_ = false;
   bool trace_ticks_ = false;

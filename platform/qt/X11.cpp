@@ -43,11 +43,22 @@ xcb_screen_t* DefaultScreen(xcb_connection_t* connection) {
   return xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
 }
 
+// Asked of the server once per name and connection.
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+  static xcb_connection_t* asked = nullptr;
+  static std::vector<std::pair<std::string, xcb_atom_t>> known;
+  if (asked != connection) {
+    asked = connection;
+    known.clear();
+  }
+  for (const auto& [known_name, atom] : known)
+    if (known_name == name) return atom;
   Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
       connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
       nullptr));
-  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  if (atom != XCB_ATOM_NONE) known.emplace_back(name, atom);
+  return atom;
 }
 
 const xcb_visualtype_t* FindVisual(const xcb_screen_t* screen, xcb_visualid_t id) {
@@ -156,27 +167,6 @@ std::optional<std::vector<std::uint32_t>> ManagedWindows() {
 }
 
 namespace {
-
-// True when windows like this one take 32-bit pixels 0x??RRGGBB in the host's byte order.
-bool TakesPlain32BitPixels(xcb_connection_t* connection, std::uint32_t window, std::uint8_t* depth,
-                           std::uint32_t* visual_id) {
-  Reply<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
-  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-      connection, xcb_get_window_attributes(connection, window), nullptr));
-  if (!geometry || !attributes) return false;
-  const xcb_setup_t* setup = xcb_get_setup(connection);
-  if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
-  bool bits32 = false;
-  for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
-       xcb_format_next(&formats))
-    if (formats.data->depth == geometry->depth) bits32 = formats.data->bits_per_pixel == 32;
-  const xcb_visualtype_t* visual = FindVisual(DefaultScreen(connection), attributes->visual);
-  *depth = geometry->depth;
-  *visual_id = attributes->visual;
-  return bits32 && visual != nullptr && visual->red_mask == 0xFF0000u &&
-         visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu;
-}
 
 // One axis of the server's scaling transform (16.16 fixed point).
 struct NearestStep {
@@ -310,38 +300,137 @@ std::unique_ptr<ServerPicture> ServerPicture::ScaledFrom(const ServerPicture& so
       new ServerPicture(pixmap, width, height, source.depth_, source.visual_));
 }
 
-std::unique_ptr<ServerPicture> ServerPicture::Upload(std::uint32_t like_window,
+namespace {
+
+// Scales an 8-bit channel to the bits of mask and puts it there.
+std::uint32_t ToChannel(std::uint32_t value, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) ++shift;
+  const std::uint32_t max = mask >> shift;
+  return ((value * max + 127u) / 255u) << shift;
+}
+
+}  // namespace
+
+std::uint32_t PixelFormat::PixelOf(std::uint32_t rgb) const {
+  const std::uint32_t depth_bits = depth >= 32 ? 0xFFFFFFFFu : (1u << depth) - 1u;
+  const std::uint32_t alpha = depth_bits & ~(red_mask | green_mask | blue_mask);
+  return ToChannel((rgb >> 16) & 0xFFu, red_mask) | ToChannel((rgb >> 8) & 0xFFu, green_mask) |
+         ToChannel(rgb & 0xFFu, blue_mask) | alpha;
+}
+
+bool PixelFormat::Plain() const {
+  return bits_per_pixel == 32 && lsb_first && red_mask == 0xFF0000u && green_mask == 0xFF00u &&
+         blue_mask == 0xFFu;
+}
+
+std::optional<PixelFormat> FormatOf(std::uint32_t window) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return std::nullopt;
+  Reply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), nullptr));
+  if (!geometry || !attributes) return std::nullopt;
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  PixelFormat format;
+  format.depth = geometry->depth;
+  format.visual = attributes->visual;
+  format.lsb_first = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
+       xcb_format_next(&formats)) {
+    if (formats.data->depth == geometry->depth) {
+      format.bits_per_pixel = formats.data->bits_per_pixel;
+      format.scanline_pad = formats.data->scanline_pad;
+    }
+  }
+  const xcb_visualtype_t* visual = FindVisual(DefaultScreen(connection), attributes->visual);
+  if (visual == nullptr || visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR) return std::nullopt;
+  if (format.bits_per_pixel != 16 && format.bits_per_pixel != 24 && format.bits_per_pixel != 32)
+    return std::nullopt;
+  format.red_mask = visual->red_mask;
+  format.green_mask = visual->green_mask;
+  format.blue_mask = visual->blue_mask;
+  return format;
+}
+
+std::unique_ptr<ServerPicture> ServerPicture::Upload(const PixelFormat& format, std::uint32_t drawable,
                                                      const std::uint32_t* pixels, int width,
                                                      int height) {
   auto* connection = Connection();
-  std::uint8_t depth = 0;
-  std::uint32_t visual = 0;
-  if (connection == nullptr || like_window == 0 || width <= 0 || height <= 0 ||
-      !TakesPlain32BitPixels(connection, like_window, &depth, &visual))
+  if (connection == nullptr || drawable == 0 || width <= 0 || height <= 0 || width > 0x7FFF ||
+      height > 0x7FFF || format.bits_per_pixel == 0)
     return nullptr;
   const xcb_pixmap_t pixmap = xcb_generate_id(connection);
-  xcb_create_pixmap(connection, depth, pixmap, like_window, static_cast<std::uint16_t>(width),
+  xcb_create_pixmap(connection, format.depth, pixmap, drawable, static_cast<std::uint16_t>(width),
                     static_cast<std::uint16_t>(height));
   const xcb_gcontext_t gc = xcb_generate_id(connection);
   xcb_create_gc(connection, gc, pixmap, 0, nullptr);
+  const int bytes = format.bits_per_pixel / 8;
+  const std::size_t pad = static_cast<std::size_t>(std::max(8, format.scanline_pad) / 8);
+  const std::size_t stride = (static_cast<std::size_t>(width) * bytes + pad - 1) / pad * pad;
   // Each request must stay under the server's limit (in 4-byte units); send rows in strips.
   const std::uint64_t limit = std::uint64_t{xcb_get_maximum_request_length(connection)} * 4u;
-  const std::uint64_t row_bytes = static_cast<std::uint64_t>(width) * 4u;
-  const int strip = static_cast<int>(std::max<std::uint64_t>(1, (limit - 64) / row_bytes));
-  // The top byte is alpha on a 32-bit visual: make it opaque.
-  std::vector<std::uint32_t> rows;
+  const int strip = static_cast<int>(std::clamp<std::uint64_t>((limit - 64) / stride, 1, 256));
+  const bool plain = format.Plain();
+  const std::uint32_t opaque = format.PixelOf(0);  // the alpha bits, where there are any
+  std::vector<std::uint8_t> rows;
   for (int y = 0; y < height; y += strip) {
     const int count = std::min(strip, height - y);
-    const std::uint32_t* first = pixels + static_cast<std::size_t>(y) * width;
-    rows.assign(first, first + static_cast<std::size_t>(count) * width);
-    for (auto& pixel : rows) pixel |= 0xFF000000u;
+    rows.assign(stride * static_cast<std::size_t>(count), 0);
+    for (int r = 0; r < count; ++r) {
+      const std::uint32_t* from = pixels + static_cast<std::size_t>(y + r) * width;
+      std::uint8_t* to = rows.data() + stride * static_cast<std::size_t>(r);
+      if (plain) {
+        for (int x = 0; x < width; ++x) {
+          const std::uint32_t pixel = (from[x] & 0xFFFFFFu) | opaque;
+          std::memcpy(to + static_cast<std::size_t>(x) * 4, &pixel, 4);
+        }
+        continue;
+      }
+      for (int x = 0; x < width; ++x, to += bytes) {
+        const std::uint32_t pixel = format.PixelOf(from[x]);
+        for (int b = 0; b < bytes; ++b)
+          to[format.lsb_first ? b : bytes - 1 - b] = static_cast<std::uint8_t>(pixel >> (8 * b));
+      }
+    }
     xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
                   static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(count), 0,
-                  static_cast<std::int16_t>(y), 0, depth,
-                  static_cast<std::uint32_t>(rows.size() * 4), reinterpret_cast<const std::uint8_t*>(rows.data()));
+                  static_cast<std::int16_t>(y), 0, format.depth,
+                  static_cast<std::uint32_t>(rows.size()), rows.data());
   }
   xcb_free_gc(connection, gc);
-  return std::unique_ptr<ServerPicture>(new ServerPicture(pixmap, width, height, depth, visual));
+  return std::unique_ptr<ServerPicture>(new ServerPicture(pixmap, width, height, format.depth, format.visual));
+}
+
+std::unique_ptr<ServerPicture> ServerPicture::FromRoot(const PixelFormat& format, int left, int top,
+                                                       int width, int height) {
+  auto* connection = Connection();
+  if (connection == nullptr || width <= 0 || height <= 0 || width > 0x7FFF || height > 0x7FFF)
+    return nullptr;
+  const xcb_screen_t* screen = DefaultScreen(connection);
+  if (screen->root_depth != format.depth) return nullptr;
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection);
+  xcb_create_pixmap(connection, format.depth, pixmap, screen->root, static_cast<std::uint16_t>(width),
+                    static_cast<std::uint16_t>(height));
+  // Every window's pixels as the screen shows them, not only the root's own.
+  const xcb_gcontext_t gc = xcb_generate_id(connection);
+  const std::uint32_t values[] = {format.PixelOf(0), XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
+  xcb_create_gc(connection, gc, pixmap, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
+  const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+  xcb_poly_fill_rectangle(connection, pixmap, gc, 1, &all);
+  const int x0 = std::max(left, 0), y0 = std::max(top, 0);
+  const int x1 = std::min(left + width, int{screen->width_in_pixels});
+  const int y1 = std::min(top + height, int{screen->height_in_pixels});
+  if (x1 > x0 && y1 > y0)
+    xcb_copy_area(connection, screen->root, pixmap, gc, static_cast<std::int16_t>(x0),
+                  static_cast<std::int16_t>(y0), static_cast<std::int16_t>(x0 - left),
+                  static_cast<std::int16_t>(y0 - top), static_cast<std::uint16_t>(x1 - x0),
+                  static_cast<std::uint16_t>(y1 - y0));
+  xcb_free_gc(connection, gc);
+  return std::unique_ptr<ServerPicture>(
+      new ServerPicture(pixmap, width, height, format.depth, screen->root_visual));
 }
 
 ServerPicture::~ServerPicture() {
@@ -349,35 +438,66 @@ ServerPicture::~ServerPicture() {
   if (auto* connection = Connection()) xcb_free_pixmap(connection, pixmap_);
 }
 
-std::uint32_t CreatePictureWindow(std::uint32_t parent) {
+std::uint32_t CreateWindow(std::uint32_t parent, bool takes_pointer) {
   auto* connection = Connection();
   if (connection == nullptr || parent == 0) return 0;
   const xcb_window_t window = xcb_generate_id(connection);
+  const std::uint32_t pointer = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                XCB_EVENT_MASK_POINTER_MOTION;
+  // No exposure events: the background is all there is to draw, and the server draws it.
+  const std::uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, takes_pointer ? pointer : 0u};
   xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, 0, 0, 1, 1, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                    XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
   return window;
-}
-
-void ShowPictureWindow(std::uint32_t window, const ServerPicture& picture, int width, int height) {
-  auto* connection = Connection();
-  if (connection == nullptr || window == 0) return;
-  const std::uint32_t background = picture.Pixmap();
-  xcb_change_window_attributes(connection, window, XCB_CW_BACK_PIXMAP, &background);
-  const std::uint32_t size[] = {static_cast<std::uint32_t>(std::max(1, width)),
-                                static_cast<std::uint32_t>(std::max(1, height))};
-  xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-  xcb_clear_area(connection, 0, window, 0, 0, 0, 0);
-  xcb_map_window(connection, window);
-}
-
-void HidePictureWindow(std::uint32_t window) {
-  if (auto* connection = Connection(); connection != nullptr && window != 0)
-    xcb_unmap_window(connection, window);
 }
 
 void DestroyWindow(std::uint32_t window) {
   if (auto* connection = Connection(); connection != nullptr && window != 0)
     xcb_destroy_window(connection, window);
+}
+
+void MoveResizeWindow(std::uint32_t window, int left, int top, int width, int height) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  const std::int32_t values[] = {std::clamp(left, -0x8000, 0x7FFF), std::clamp(top, -0x8000, 0x7FFF),
+                                 std::clamp(width, 1, 0x7FFF), std::clamp(height, 1, 0x7FFF)};
+  xcb_configure_window(connection, window,
+                       XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                           XCB_CONFIG_WINDOW_HEIGHT,
+                       values);
+}
+
+void MapWindow(std::uint32_t window, bool mapped) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  if (mapped) xcb_map_window(connection, window);
+  else xcb_unmap_window(connection, window);
+}
+
+namespace {
+
+// Gives window a new background and has the server paint it at once.
+void SetBackground(std::uint32_t window, std::uint32_t which, std::uint32_t value) {
+  auto* connection = Connection();
+  if (connection == nullptr || window == 0) return;
+  xcb_change_window_attributes(connection, window, which, &value);
+  xcb_clear_area(connection, 0, window, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+void SetBackgroundPixel(std::uint32_t window, std::uint32_t pixel) {
+  SetBackground(window, XCB_CW_BACK_PIXEL, pixel);
+}
+
+void SetBackgroundPicture(std::uint32_t window, const ServerPicture& picture) {
+  // The window keeps the server's copy alive after the picture is let go.
+  SetBackground(window, XCB_CW_BACK_PIXMAP, picture.Pixmap());
+}
+
+void SetBackgroundOfParent(std::uint32_t window) {
+  SetBackground(window, XCB_CW_BACK_PIXMAP, XCB_BACK_PIXMAP_PARENT_RELATIVE);
 }
 
 std::optional<ScreenPixels> ReadRoot(int left, int top, int width, int height) {

@@ -28,14 +28,36 @@ void SetAlwaysOnTop(std::uint32_t window, bool mapped, bool on_top);
 // The windows the window manager manages (_NET_CLIENT_LIST); nothing without an EWMH manager.
 std::optional<std::vector<std::uint32_t>> ManagedWindows();
 
+// How the pixels of windows like the board are laid out, as far as making pictures for them
+// needs: TrueColor visuals of 15 to 32 bits.
+struct PixelFormat {
+  std::uint8_t depth = 0;
+  std::uint32_t visual = 0;
+  int bits_per_pixel = 0;
+  int scanline_pad = 32;
+  bool lsb_first = true;
+  std::uint32_t red_mask = 0, green_mask = 0, blue_mask = 0;
+  // 0x00RRGGBB as a pixel of this format (opaque where the format has alpha).
+  std::uint32_t PixelOf(std::uint32_t rgb) const;
+  // True for the common 32-bit 0x??RRGGBB in the host's byte order: pixels go as they are.
+  bool Plain() const;
+};
+
+// The format of window's pixels; nothing when it is not one PixelFormat describes. Round trips.
+std::optional<PixelFormat> FormatOf(std::uint32_t window);
+
 // A picture kept in the X server (a pixmap), to be a window's background: the server then
 // draws it itself whenever the window is shown, moved or uncovered.
 class ServerPicture {
  public:
-  // pixels are 0x00RRGGBB rows of width; made for windows like like_window. Nothing when the
-  // window's pixel format is not the common 32-bit one.
-  static std::unique_ptr<ServerPicture> Upload(std::uint32_t like_window, const std::uint32_t* pixels,
-                                               int width, int height);
+  // pixels are 0x00RRGGBB rows of width, made into a pixmap of format on drawable's screen.
+  static std::unique_ptr<ServerPicture> Upload(const PixelFormat& format, std::uint32_t drawable,
+                                               const std::uint32_t* pixels, int width, int height);
+  // What the screen shows in the device-pixel rectangle, copied by the server from the root:
+  // no pixel crosses the connection. Whatever lies beyond the root is black. Nothing when
+  // the root's depth is not the format's.
+  static std::unique_ptr<ServerPicture> FromRoot(const PixelFormat& format, int left, int top,
+                                                 int width, int height);
   // True when the server can make scaled copies itself (RENDER); a round trip only the first time.
   static bool CanScale();
   // A copy of source at another size, nearest pixel, made in the server: nothing crosses the
@@ -58,12 +80,19 @@ class ServerPicture {
   std::uint32_t visual_;
 };
 
-// A bare child window that shows only its background picture and takes no events, so
-// pointer events fall through to its parent.
-std::uint32_t CreatePictureWindow(std::uint32_t parent);
-void ShowPictureWindow(std::uint32_t window, const ServerPicture& picture, int width, int height);
-void HidePictureWindow(std::uint32_t window);
+// Plain child windows the backend makes and draws itself, by way of their backgrounds: the
+// server paints them whenever they are shown, moved or uncovered, with no event to anyone.
+// A window that takes the pointer receives button and motion events, which then never pass
+// on to its parent; one that does not lets them through.
+std::uint32_t CreateWindow(std::uint32_t parent, bool takes_pointer);
 void DestroyWindow(std::uint32_t window);
+// Position and size in device pixels, relative to the parent; a size below 1 counts as 1.
+void MoveResizeWindow(std::uint32_t window, int left, int top, int width, int height);
+void MapWindow(std::uint32_t window, bool mapped);
+void SetBackgroundPixel(std::uint32_t window, std::uint32_t pixel);
+void SetBackgroundPicture(std::uint32_t window, const ServerPicture& picture);
+// Shows whatever the parent shows beneath it.
+void SetBackgroundOfParent(std::uint32_t window);
 
 struct ScreenPixels {
   int width = 0;
