@@ -2,8 +2,8 @@
 //
 //   probe startup PID BOX BOARD IMAGE PANEL TIMEOUT_MS
 //     From now (the start-up box about to be answered) until the eight intro steps are done:
-//     prints the wall clock (ns) when BOX left the screen and when BOARD was viewable with a
-//     mapped picture window inside IMAGE, then one line per intro tick (PANEL is unmapped and
+//     prints the wall clock (ns) when BOX left the screen and when BOARD was viewable with
+//     IMAGE (whose background is the photograph) viewable in it, then one line per intro tick (PANEL is unmapped and
 //     mapped again on every step) with its span in wall time and the main thread's CPU time.
 //   probe bursts PID DURATION_MS
 //     Samples the main thread's CPU time for DURATION_MS and prints each burst of work
@@ -105,16 +105,6 @@ bool Viewable(xcb_connection_t* connection, xcb_window_t window) {
   return reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-bool HasViewableChild(xcb_connection_t* connection, xcb_window_t window) {
-  auto* reply = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-  Reply hold(reply);
-  if (reply == nullptr) return false;
-  const xcb_window_t* children = xcb_query_tree_children(reply);
-  for (int i = 0; i < xcb_query_tree_children_length(reply); ++i)
-    if (Viewable(connection, children[i])) return true;
-  return false;
-}
-
 xcb_window_t WindowArgument(const char* text) { return static_cast<xcb_window_t>(std::strtoul(text, nullptr, 0)); }
 
 int Startup(long pid, xcb_window_t box, xcb_window_t board, xcb_window_t image, xcb_window_t panel, std::int64_t timeout_ms) {
@@ -155,7 +145,7 @@ int Startup(long pid, xcb_window_t box, xcb_window_t board, xcb_window_t image, 
     // The windows' states every 2 ms: asking more often would only load the busy server.
     if (++samples % 4 == 0) {
       if (box_gone == 0 && !Viewable(connection, box)) box_gone = at;
-      if (shown == 0 && Viewable(connection, board) && HasViewableChild(connection, image)) shown = at;
+      if (shown == 0 && Viewable(connection, board) && Viewable(connection, image)) shown = at;
     }
     // The last step's burst is over well before the split's box has been made.
     if (maps.size() >= 8 && at - last_map > 50'000'000) break;
