@@ -1,4 +1,4 @@
-// The few X11 requests the Qt backend makes itself: flushing, naming windows, the on-top state, pictures held by the server, reading the screen.
+// The X11 requests the Qt backend makes itself: the controls' windows and their backgrounds, pictures held by the server, the photograph, naming windows, the on-top state, flushing.
 #pragma once
 
 #include <cstdint>
