@@ -125,6 +125,10 @@ std::shared_ptr<const ScaledPicture> PictureCache::Get(const std::shared_ptr<con
 
 BoardWindow::BoardWindow(PeerContext& context) : context_(context) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  // The client window covers all of the board and the server draws it: Qt paints nothing
+  // here and so keeps no full-screen copy of the board in the program's memory.
+  setAttribute(Qt::WA_PaintOnScreen);
+  setAttribute(Qt::WA_NoSystemBackground);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   // The board's X window is made once, now, and lives as long as the program.
@@ -132,27 +136,21 @@ BoardWindow::BoardWindow(PeerContext& context) : context_(context) {
   if (!context_.format) context_.format = x11::FormatOf(board);
   context_.ratio = devicePixelRatioF();
   client_ = x11::CreateWindow(board, false);
-  SetColor(color_);
+  SetColor(Qt::black);
   x11::MapWindow(client_, true);
 }
 
 BoardWindow::~BoardWindow() { x11::DestroyWindow(client_); }
 
 void BoardWindow::SetColor(QColor color) {
-  color_ = color;
   x11::SetBackgroundPixel(client_, PixelFor(context_, color));
-  update();
 }
 
 void BoardWindow::resizeEvent(QResizeEvent*) {
   x11::MoveResizeWindow(client_, 0, 0, context_.ToDevice(width()), context_.ToDevice(height()));
 }
 
-void BoardWindow::paintEvent(QPaintEvent* event) {
-  // Seen only for the moment before the client window covers the board.
-  QPainter painter(this);
-  painter.fillRect(event->rect(), color_);
-}
+void BoardWindow::paintEvent(QPaintEvent*) {}
 
 void BoardWindow::mouseMoveEvent(QMouseEvent* event) {
   if (auto* sink = context_.Sink()) {

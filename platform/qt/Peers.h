@@ -120,6 +120,8 @@ class BoardWindow : public QWidget {
   ~BoardWindow() override;
   void SetColor(QColor color);
   std::uint32_t ClientWindow() const { return client_; }
+  // Qt draws nothing here (see the constructor).
+  QPaintEngine* paintEngine() const override { return nullptr; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -130,7 +132,6 @@ class BoardWindow : public QWidget {
 
  private:
   PeerContext& context_;
-  QColor color_ = Qt::black;
   std::uint32_t client_ = 0;
 };
 
