@@ -74,50 +74,42 @@ struct RecordingSink : platform::EventSink {
   }
 };
 
-// The open message box of this thread with the given caption.
-HWND FindBox(const wchar_t* caption) {
+// The first window of this thread that matches.
+template <typename Match>
+HWND FindThreadWindow(Match match) {
   struct Search {
-    const wchar_t* caption;
+    Match* match;
     HWND found;
-  } search{caption, nullptr};
+  } search{&match, nullptr};
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
-        wchar_t class_name[32] = {};
-        wchar_t text[128] = {};
-        GetClassNameW(window, class_name, 32);
-        GetWindowTextW(window, text, 128);
-        if (std::wcscmp(class_name, L"#32770") == 0 && std::wcscmp(text, s->caption) == 0 &&
-            IsWindowVisible(window)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
+        if (!(*s->match)(window)) return TRUE;
+        s->found = window;
+        return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+// The open message box of this thread with the given caption.
+HWND FindBox(const wchar_t* caption) {
+  return FindThreadWindow([caption](HWND window) {
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 128);
+    return ClassOf(window) == L"#32770" && std::wcscmp(text, caption) == 0 && IsWindowVisible(window);
+  });
+}
+
 HWND FindOwnWindow(const wchar_t* class_name) {
-  struct Search {
-    const wchar_t* class_name;
-    HWND found;
-  } search{class_name, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (std::wcscmp(name, s->class_name) == 0) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindThreadWindow([class_name](HWND window) { return ClassOf(window) == class_name; });
 }
 
 // --- Registry -------------------------------------------------------------------------------

@@ -42,20 +42,32 @@ vt_state_dir() {
 vt_log() { printf '[%s] %s\n' "$(date +%T)" "$*" >&2; }
 vt_fail() { vt_log "FAIL: $*"; exit 1; }
 
-# Starts Xvfb on a display no one uses; sets DISPLAY and VT_XVFB_PID.
+# Starts Xvfb on a display no one uses; sets DISPLAY and VT_XVFB_PID. The number is chosen
+# here, free both as a lock file and as an abstract socket (which other mount namespaces on the
+# machine share): Xvfb's own search looks only at lock files. The server writes the number to
+# fd 3 once it takes clients.
 vt_start_display() {
-  local size=${1:-1024x768x24} fd_file
+  local size=${1:-1024x768x24} fd_file attempt n i
   fd_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
-  VT_XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
-    [[ -s $fd_file ]] && break
-    sleep 0.1
+  for attempt in $(seq 30); do
+    n=$((100 + RANDOM % 900))
+    [[ ! -e /tmp/.X$n-lock ]] || continue
+    ! grep "@/tmp/.X11-unix/X$n\$" /proc/net/unix >/dev/null 2>&1 || continue
+    : >"$fd_file"
+    Xvfb ":$n" -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
+    VT_XVFB_PID=$!
+    for i in $(seq 1 100); do
+      [[ -s $fd_file ]] && break 2
+      kill -0 "$VT_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -9 "$VT_XVFB_PID" 2>/dev/null || true
+    wait "$VT_XVFB_PID" 2>/dev/null || true
+    VT_XVFB_PID=
   done
-  [[ -s $fd_file ]] || { rm -f "$fd_file"; vt_fail "Xvfb did not start"; }
-  export DISPLAY=:$(tr -d '[:space:]' <"$fd_file")
   rm -f "$fd_file"
+  [[ -n $VT_XVFB_PID ]] || vt_fail "Xvfb did not start"
+  export DISPLAY=:$n
 }
 
 vt_stop_display() {
