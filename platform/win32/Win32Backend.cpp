@@ -170,7 +170,10 @@ class Win32Backend final : public Backend {
   void RunMessageLoop() override;
   void QuitMessageLoop() override;
   void ProcessPendingMessages() override;
-  void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  void Sleep(std::uint32_t milliseconds) override {
+    ApplyPendingBounds();
+    ::Sleep(milliseconds);
+  }
 
   int MessageBox(std::string_view text, std::string_view caption, unsigned flags) override;
   void SetTimer(int timer, std::uint32_t interval_ms, bool enabled) override;
@@ -210,15 +213,21 @@ class Win32Backend final : public Backend {
 
   // Calls into the game from a window procedure; an error waits until the system's
   // callback has returned.
+  // Whatever the game moved in the call reaches the screen as one move per control when it returns.
   template <class Function>
   void Deliver(Function&& function) {
     if (Sink() == nullptr) return;
+    ++delivering_;
     try {
       function(*Sink());
     } catch (...) {
       if (!pending_error_) pending_error_ = std::current_exception();
     }
+    --delivering_;
+    ApplyPendingBounds();
   }
+  // Moves the controls whose bounds the game set inside a call into it.
+  void ApplyPendingBounds();
   void ThrowPendingError();
   void Dispatch(MSG& message);
 
@@ -237,6 +246,10 @@ class Win32Backend final : public Backend {
   bool taskbar_entry_visible_ = true;
   bool quit_requested_ = false;
   int modal_depth_ = 0;
+  // Bounds set inside a call into the game, held until it returns or something shows the
+  // screen: the game sets a control's sides one at a time, and each is a move otherwise.
+  int delivering_ = 0;
+  std::vector<std::pair<Handle, Rect>> pending_bounds_;
   std::exception_ptr pending_error_;
   HANDLE instance_mutex_ = nullptr;
   std::unordered_map<Handle, std::unique_ptr<Peer>> peers_;
@@ -337,6 +350,7 @@ void Win32Backend::QuitMessageLoop() {
 }
 
 void Win32Backend::ProcessPendingMessages() {
+  ApplyPendingBounds();
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -348,6 +362,7 @@ void Win32Backend::ProcessPendingMessages() {
 }
 
 int Win32Backend::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+  ApplyPendingBounds();
   const std::wstring wide_text = Widen(text);
   const std::wstring wide_caption = Widen(caption);
   // Owned by the board, the box disables it and its controls; the application window is
@@ -407,13 +422,32 @@ void Win32Backend::SetPeerBounds(Handle control, Rect bounds) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
-  if (Peer* peer = FindPeer(control)) {
-    SetWindowPos(peer->window, nullptr, bounds.left, bounds.top, std::max(bounds.width, 0),
-                 std::max(bounds.height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (FindPeer(control) == nullptr) return;
+  if (delivering_ == 0) {
+    pending_bounds_.emplace_back(control, bounds);
+    ApplyPendingBounds();
+    return;
   }
+  const auto found = std::find_if(pending_bounds_.begin(), pending_bounds_.end(),
+                                  [&](const auto& entry) { return entry.first == control; });
+  if (found != pending_bounds_.end()) found->second = bounds;
+  else pending_bounds_.emplace_back(control, bounds);
+}
+
+void Win32Backend::ApplyPendingBounds() {
+  for (std::size_t i = 0; i < pending_bounds_.size(); ++i) {
+    const auto [control, bounds] = pending_bounds_[i];  // a copy: a move sends messages
+    if (Peer* peer = FindPeer(control)) {
+      SetWindowPos(peer->window, nullptr, bounds.left, bounds.top, std::max(bounds.width, 0),
+                   std::max(bounds.height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  pending_bounds_.clear();
 }
 
 void Win32Backend::SetPeerVisible(Handle control, bool visible) {
+  // Whatever moved before is in place before anything appears or goes.
+  ApplyPendingBounds();
   if (control == kBoardHandle) {
     visible ? ShowBoard() : HideBoard();
     return;
@@ -517,6 +551,7 @@ void Win32Backend::SetPeerPicture(Handle control, std::shared_ptr<const Picture>
 }
 
 void Win32Backend::ShowBoard() {
+  ApplyPendingBounds();
   if (taskbar_entry_visible_ && !IsWindowVisible(application_)) {
     ShowWindow(application_, SW_SHOWNA);
   }
@@ -526,7 +561,10 @@ void Win32Backend::ShowBoard() {
   UpdateWindow(board_);
 }
 
-void Win32Backend::HideBoard() { ShowWindow(board_, SW_HIDE); }
+void Win32Backend::HideBoard() {
+  ApplyPendingBounds();
+  ShowWindow(board_, SW_HIDE);
+}
 
 void Win32Backend::SetBoardTopmost(bool topmost) {
   SetWindowPos(board_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
@@ -543,6 +581,7 @@ void Win32Backend::SetTitle(std::string_view utf8) {
 }
 
 std::shared_ptr<Picture> Win32Backend::Photograph(int width, int height) {
+  ApplyPendingBounds();
   if (width <= 0 || height <= 0) return nullptr;
   const HDC screen = GetDC(nullptr);
   if (screen == nullptr) return nullptr;
@@ -626,8 +665,8 @@ void Win32Backend::PaintImage(Peer& peer, HDC dc, const RECT& client) {
       const HDC target = CreateCompatibleDC(dc);
       const HGDIOBJ old_target = SelectObject(target, peer.scaled);
       const HGDIOBJ old_source = SelectObject(source, peer.picture->bitmap);
-      SetStretchBltMode(target, HALFTONE);  // averages the pixels a shrink drops
-      SetBrushOrgEx(target, 0, 0, nullptr);
+      // Nearest pixel, as the layout's stretched images have always been drawn.
+      SetStretchBltMode(target, COLORONCOLOR);
       StretchBlt(target, 0, 0, width, height, source, 0, 0, picture.width, picture.height,
                  SRCCOPY);
       SelectObject(source, old_source);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -315,7 +316,7 @@ void WaitForScreen(platform::Backend& backend) {
 void TestDrawing(platform::Backend& backend) {
   const int failures_before = failures;
   // Colours are given as 0x00BBGGRR and read back from the screen as 0x00RRGGBB.
-  enum : Handle { kLower = 1, kUpper, kHidden, kImageHolder, kSameSize, kStretched, kLabel };
+  enum : Handle { kLower = 1, kUpper, kHidden, kImageHolder, kSameSize, kStretched, kLabel, kShrunk };
   backend.CreatePeer(platform::kBoardHandle, PeerKind::Board, platform::kBoardHandle, "Form1");
   backend.SetPeerColor(platform::kBoardHandle, 0x000000);
   backend.CreatePeer(kLower, PeerKind::Panel, platform::kBoardHandle, "Lower");
@@ -349,13 +350,26 @@ void TestDrawing(platform::Backend& backend) {
   backend.SetPeerBounds(kStretched, Rect{0, 20, 80, 40});
   backend.SetPeerPicture(kStretched, picture);
 
+  // No two pixels alike, shrunk: each pixel shown must be one of the picture's, taken within
+  // a step of (x * W / w, y * H / h), never a blend of several.
+  auto unique = std::make_shared<Picture>();
+  unique->width = 97;
+  unique->height = 61;
+  for (int y = 0; y < unique->height; ++y)
+    for (int x = 0; x < unique->width; ++x)
+      unique->pixels.push_back(static_cast<std::uint32_t>(x << 16 | y << 8 | ((x * 7 + y * 3) & 0xFF)));
+  const Rect shrunk{420, 100, 40, 20};
+  backend.CreatePeer(kShrunk, PeerKind::Image, platform::kBoardHandle, "Shrunk");
+  backend.SetPeerBounds(kShrunk, shrunk);
+  backend.SetPeerPicture(kShrunk, unique);
+
   backend.CreatePeer(kLabel, PeerKind::Label, platform::kBoardHandle, "Label");
   backend.SetPeerBounds(kLabel, Rect{320, 10, 81, 12});
   backend.SetPeerColor(kLabel, 0x808080);
   backend.SetPeerFont(kLabel, platform::Font{"ＭＳ Ｐゴシック", 12, 0x0000FF, 128});
   backend.SetPeerText(kLabel, "リタイア", true);
 
-  for (Handle peer : {kLower, kUpper, kImageHolder, kSameSize, kStretched, kLabel}) {
+  for (Handle peer : {kLower, kUpper, kImageHolder, kSameSize, kStretched, kLabel, kShrunk}) {
     backend.SetPeerVisible(peer, true);
   }
   backend.ShowBoard();
@@ -398,6 +412,21 @@ void TestDrawing(platform::Backend& backend) {
   }
   Check(text_pixels > 20, "the label's text is drawn in its colour, red pixels: " +
                               std::to_string(text_pixels));
+  int blended = 0;
+  for (int y = 0; y < shrunk.height; ++y) {
+    for (int x = 0; x < shrunk.width; ++x) {
+      const std::uint32_t pixel = PixelAt(*shot, shrunk.left + x, shrunk.top + y);
+      const int column = static_cast<int>(pixel >> 16), row = static_cast<int>(pixel >> 8 & 0xFF);
+      const bool from_picture = column < unique->width && row < unique->height &&
+                                PixelAt(*unique, column, row) == pixel;
+      // Systems pick the pixel for a step differently; it lies within the step.
+      const bool nearby =
+          std::abs(column - x * unique->width / shrunk.width) <= (unique->width + shrunk.width - 1) / shrunk.width &&
+          std::abs(row - y * unique->height / shrunk.height) <= (unique->height + shrunk.height - 1) / shrunk.height;
+      blended += !(from_picture && nearby);
+    }
+  }
+  Check(blended == 0, "a shrunk picture shows its nearest pixels; others: " + std::to_string(blended));
   if (failures > failures_before) SavePicture(*shot, "backend-drawing.ppm");
 
   // Mouse input as the system delivers it: labels report presses, clicks and moves; the
