@@ -146,9 +146,11 @@ void BoardWindow::SetColor(QColor color) {
   x11::SetBackgroundPixel(client_, PixelFor(context_, color));
 }
 
-void BoardWindow::resizeEvent(QResizeEvent*) {
+void BoardWindow::FitClient() {
   x11::MoveResizeWindow(client_, 0, 0, context_.ToDevice(width()), context_.ToDevice(height()));
 }
+
+void BoardWindow::resizeEvent(QResizeEvent*) { FitClient(); }
 
 void BoardWindow::paintEvent(QPaintEvent*) {}
 

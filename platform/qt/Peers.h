@@ -120,6 +120,8 @@ class BoardWindow : public QWidget {
   ~BoardWindow() override;
   void SetColor(QColor color);
   std::uint32_t ClientWindow() const { return client_; }
+  // Makes the client window cover the board again, in device pixels.
+  void FitClient();
   // Qt draws nothing here (see the constructor).
   QPaintEngine* paintEngine() const override { return nullptr; }
 

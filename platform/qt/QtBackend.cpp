@@ -306,6 +306,7 @@ void QtBackend::ShowBoard() {
   // Moved to a screen of another scale: every control is laid out and drawn again.
   if (const qreal ratio = board_->devicePixelRatioF(); ratio != context_.ratio) {
     context_.ratio = ratio;
+    board_->FitClient();
     for (auto& [handle, peer] : peers_) peer->Redraw();
   }
   Settle();
