@@ -196,9 +196,11 @@ int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsig
   const QRect frame = box.frameGeometry().adjusted(-16, -16, 16, 16);
   const QRect area(QPoint(qRound(frame.left() * ratio), qRound(frame.top() * ratio)),
                    QSize(qRound(frame.width() * ratio), qRound(frame.height() * ratio)));
+  // How the box looked on the screen, to tell when it has left it.
+  auto last_look = x11::ReadRoot(area.x(), area.y(), area.width(), area.height());
   box.hide();
   x11::Flush();
-  closed_boxes_.push_back({window, area, std::chrono::steady_clock::now()});
+  closed_boxes_.push_back({window, area, std::chrono::steady_clock::now(), std::move(last_look)});
   for (const auto& [button, answer] : answers)
     if (box.clickedButton() == button) return answer;
   // Closed without a button (Escape, the window manager): the escape button's answer.
@@ -358,26 +360,72 @@ int QtBackend::ScreenHeight() {
   return screen ? screen->geometry().height() : 0;
 }
 
-std::optional<QRect> QtBackend::WaitUntilBoxesHaveGone() {
+namespace {
+
+// True when most of a box's area no longer shows what it showed with the box there: a little
+// change (a cursor blinking beside it) is not the box going.
+bool LooksGone(const x11::ScreenPixels& before, const x11::ScreenPixels& now) {
+  if (before.width != now.width || before.height != now.height) return true;
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < now.pixels.size(); ++i) changed += before.pixels[i] != now.pixels[i];
+  return changed * 4 >= now.pixels.size();
+}
+
+}  // namespace
+
+bool QtBackend::WaitUntilBoxesHaveGone(const QRect& photographed) {
   using Clock = std::chrono::steady_clock;
   const auto now = Clock::now();
-  std::erase_if(closed_boxes_, [&](const ClosedBox& box) { return now - box.closed > std::chrono::seconds(5); });
-  if (closed_boxes_.empty()) return std::nullopt;
+  std::erase_if(closed_boxes_, [&](const ClosedBox& box) {
+    return now - box.closed > std::chrono::seconds(5) || !box.area.intersects(photographed);
+  });
+  if (closed_boxes_.empty()) return true;
+  const auto boxes = std::move(closed_boxes_);
+  closed_boxes_.clear();
   // First the window manager lets go of each box, taking its frame away with it.
   const auto frames_deadline = now + std::chrono::seconds(2);
   while (Clock::now() < frames_deadline) {
     const auto managed = x11::ManagedWindows();
     if (!managed) break;
-    const bool lingering = std::any_of(closed_boxes_.begin(), closed_boxes_.end(), [&](const ClosedBox& box) {
+    const bool lingering = std::any_of(boxes.begin(), boxes.end(), [&](const ClosedBox& box) {
       return std::find(managed->begin(), managed->end(), box.window) != managed->end();
     });
     if (!lingering) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  // Then the screen: within a bound, so a busy screen cannot hold the game up. A compositing
+  // manager takes a box off the screen in its own time, perhaps fading it over several frames.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(1500);
+  const bool compositing = x11::CompositingManagerRunning();
+  for (const auto& box : boxes) {
+    if (!box.last_look) continue;
+    while (Clock::now() < deadline) {
+      const auto look = x11::ReadRoot(box.area.x(), box.area.y(), box.area.width(), box.area.height());
+      if (!look) return false;
+      if (LooksGone(*box.last_look, *look)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  // What lay beneath repaints when it gets round to it: wait until where the boxes were stays
+  // the same for a while, longer than a frame where a compositing manager draws. Only that
+  // part can still change; reading it alone keeps the looks short.
   QRect area;
-  for (const auto& box : closed_boxes_) area |= box.area;
-  closed_boxes_.clear();
-  return area;
+  for (const auto& box : boxes) area |= box.area;
+  area &= photographed;
+  const auto steady_for = std::chrono::milliseconds(compositing ? 50 : 10);
+  auto look = [&] { return x11::ReadRoot(area.x(), area.y(), area.width(), area.height()); };
+  auto before = look();
+  if (!before) return false;
+  auto steady_since = Clock::now();
+  while (Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    auto again = look();
+    if (!again) return false;
+    if (!SamePixels(*before, *again)) steady_since = Clock::now();
+    else if (Clock::now() - steady_since >= steady_for) break;
+    before = std::move(again);
+  }
+  return true;
 }
 
 std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
@@ -386,32 +434,13 @@ std::shared_ptr<Picture> QtBackend::Photograph(int width, int height) {
   if (screen == nullptr || !x11::Available() || width <= 0 || height <= 0) return nullptr;
   ProcessPendingMessages();
   x11::Sync();
-  const auto box_area = WaitUntilBoxesHaveGone();
   // The game's sizes are in the screen's logical pixels; the picture has the device pixels
   // behind them, so it shows one to one under a scale factor.
   const qreal ratio = screen->devicePixelRatio();
   const QPoint origin = screen->geometry().topLeft();  // Qt keeps a screen's origin unscaled
   const int device_width = static_cast<int>(std::lround(width * ratio));
   const int device_height = static_cast<int>(std::lround(height * ratio));
-  const QRect photographed(origin, QSize(device_width, device_height));
-  if (box_area && box_area->intersects(photographed)) {
-    // Windows that lay beneath a box repaint when they get round to it: wait until two looks
-    // in a row at where the boxes were agree, within a bound, so a busy screen cannot hold
-    // the game up. Only that part can still change; reading it alone keeps the looks short.
-    const QRect area = *box_area & photographed;
-    auto look = [&] { return x11::ReadRoot(area.x(), area.y(), area.width(), area.height()); };
-    auto before = look();
-    if (!before) return nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      auto again = look();
-      if (!again) return nullptr;
-      const bool same = SamePixels(*before, *again);
-      before = std::move(again);
-      if (same) break;
-    }
-  }
+  if (!WaitUntilBoxesHaveGone(QRect(origin, QSize(device_width, device_height)))) return nullptr;
   // Where the server can scale it, the photograph stays there: no pixel comes to the program.
   if (context_.format && x11::ServerPicture::CanScale()) {
     if (auto server = x11::ServerPicture::FromRoot(*context_.format, origin.x(), origin.y(),

@@ -83,9 +83,10 @@ class QtBackend final : public Backend {
   class PointerFilter;
   std::uint32_t BoardWindowId() const;
   PeerWindow* Peer(Handle control) const;
-  // Waits (bounded) until the window manager has let go of boxes closed lately; returns where
-  // on the root they were, in device pixels, or nothing when there were none.
-  std::optional<QRect> WaitUntilBoxesHaveGone();
+  // Waits (bounded) until the boxes closed lately have left the part of the screen about to
+  // be photographed (device pixels on the root) and what lay beneath them has been repainted.
+  // False when the screen cannot be read.
+  bool WaitUntilBoxesHaveGone(const QRect& photographed);
   // Brings every control's window in line with what the game set: one move and at most one
   // new background per changed control, however many of its properties the game set one by one.
   void Settle();
@@ -112,6 +113,7 @@ class QtBackend final : public Backend {
     std::uint32_t window = 0;
     QRect area;  // device pixels on the root, frame included
     std::chrono::steady_clock::time_point closed;
+    std::optional<x11::ScreenPixels> last_look;  // the area just before the box was hidden
   };
   std::vector<ClosedBox> closed_boxes_;
 };

@@ -150,6 +150,21 @@ void SetAlwaysOnTop(std::uint32_t window, bool mapped, bool on_top) {
                       static_cast<std::uint32_t>(atoms.size()), atoms.data());
 }
 
+bool CompositingManagerRunning() {
+  auto* connection = Connection();
+  if (connection == nullptr) return false;
+  char* host = nullptr;
+  int display = 0, number = 0;
+  if (xcb_parse_display(nullptr, &host, &display, &number) == 0) number = 0;
+  std::free(host);
+  const std::string name = "_NET_WM_CM_S" + std::to_string(number);
+  const xcb_atom_t selection = Atom(connection, name.c_str());
+  if (selection == XCB_ATOM_NONE) return false;
+  Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection, xcb_get_selection_owner(connection, selection), nullptr));
+  return reply && reply->owner != XCB_NONE;
+}
+
 std::optional<std::vector<std::uint32_t>> ManagedWindows() {
   auto* connection = Connection();
   if (connection == nullptr) return std::nullopt;

@@ -25,6 +25,10 @@ void SetWindowName(std::uint32_t window, std::string_view utf8);
 // its property for the window manager to read when it is mapped.
 void SetAlwaysOnTop(std::uint32_t window, bool mapped, bool on_top);
 
+// True when a compositing manager draws the screen (it holds _NET_WM_CM_Sn): what a window
+// leaves behind is then repainted in the manager's own time, not at once by the server.
+bool CompositingManagerRunning();
+
 // The windows the window manager manages (_NET_CLIENT_LIST); nothing without an EWMH manager.
 std::optional<std::vector<std::uint32_t>> ManagedWindows();
 

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyleHints>
+#include <atomic>
 #include <QTimer>
 #include <chrono>
 #include <climits>
@@ -85,8 +86,10 @@ struct SeenBox {
   QMessageBox::StandardButton default_button = QMessageBox::NoButton;
 };
 
-// Answers the next message box with button after wait_ms, as a player would click it.
-void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, int wait_ms = 0) {
+// Answers the next message box with button after wait_ms, as a player would click it;
+// before_click sees the box first.
+void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, int wait_ms = 0,
+                   std::function<void(QMessageBox*)> before_click = nullptr) {
   auto* poll = new QTimer;
   auto started = std::make_shared<std::chrono::steady_clock::time_point>();
   QObject::connect(poll, &QTimer::timeout, [=] {
@@ -104,6 +107,7 @@ void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, int wait_m
     }
     poll->stop();
     poll->deleteLater();
+    if (before_click) before_click(box);
     if (QAbstractButton* b = box->button(button)) b->click();
   });
   poll->start(10);
@@ -375,6 +379,92 @@ TEST_F(QtBackendTest, ScaledCopiesMatchTheNearestPixelOfThePhotograph) {
     for (std::size_t i = 0; i < expected.size(); ++i) differing += (seen->pixels[i] & 0xFFFFFFu) != expected[i];
     EXPECT_EQ(differing, 0u);
   }
+}
+
+// ---- The photograph after a box ----
+
+// Plays a compositing manager that takes a closed box off the screen slowly: it holds the
+// screen's compositing selection, shows the box's last look where the box was, dims it a step
+// every 30 ms, and only then lets the screen show what lies beneath. On a connection of its own.
+class FadingGhost {
+ public:
+  FadingGhost(QRect area, std::vector<std::uint32_t> pixels) : area_(area), pixels_(std::move(pixels)) {
+    connection_ = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    window_ = xcb_generate_id(connection_);
+    const std::uint32_t override_redirect = 1;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, static_cast<std::int16_t>(area.x()),
+                      static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(area.width()),
+                      static_cast<std::uint16_t>(area.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &override_redirect);
+    const char name[] = "_NET_WM_CM_S0";
+    auto* atom = xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr);
+    xcb_set_selection_owner(connection_, window_, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    gc_ = xcb_generate_id(connection_);
+    xcb_create_gc(connection_, gc_, window_, 0, nullptr);
+    xcb_map_window(connection_, window_);
+    Show(0);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    fader_ = std::thread([this] {
+      for (int step = 1; step <= 5; ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        Show(step);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      xcb_destroy_window(connection_, window_);
+      std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+      gone_ = true;
+    });
+  }
+  ~FadingGhost() {
+    fader_.join();
+    xcb_disconnect(connection_);
+  }
+  bool Gone() const { return gone_; }
+
+ private:
+  // The last look, dimmed by step sixths.
+  void Show(int step) {
+    std::vector<std::uint32_t> rows;
+    for (int y = 0; y < area_.height(); y += 32) {
+      const int count = std::min(32, area_.height() - y);
+      rows.assign(pixels_.begin() + static_cast<std::ptrdiff_t>(y) * area_.width(),
+                  pixels_.begin() + static_cast<std::ptrdiff_t>(y + count) * area_.width());
+      for (auto& pixel : rows) {
+        std::uint32_t dimmed = 0;
+        for (int shift : {0, 8, 16}) dimmed |= ((pixel >> shift & 0xFFu) * static_cast<std::uint32_t>(6 - step) / 6) << shift;
+        pixel = dimmed;
+      }
+      xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, static_cast<std::uint16_t>(area_.width()),
+                    static_cast<std::uint16_t>(count), 0, static_cast<std::int16_t>(y), 0, 24,
+                    static_cast<std::uint32_t>(rows.size() * 4), reinterpret_cast<const std::uint8_t*>(rows.data()));
+    }
+    xcb_flush(connection_);
+  }
+
+  QRect area_;
+  std::vector<std::uint32_t> pixels_;
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t window_ = 0;
+  xcb_gcontext_t gc_ = 0;
+  std::thread fader_;
+  std::atomic<bool> gone_{false};
+};
+
+TEST_F(QtBackendTest, ThePhotographWaitsUntilAClosedBoxHasFadedFromTheScreen) {
+  QRect area;
+  std::optional<platform::qt::x11::ScreenPixels> last_look;
+  AnswerNextBox(QMessageBox::Ok, nullptr, 100, [&](QMessageBox* box) {
+    area = box->frameGeometry().adjusted(-16, -16, 16, 16) & QRect(0, 0, backend_.ScreenWidth(), backend_.ScreenHeight());
+    last_look = platform::qt::x11::ReadRoot(area.x(), area.y(), area.width(), area.height());
+  });
+  backend_.MessageBox("このプログラムには過激な表現が含まれています。", "VT", 0x30);
+  ASSERT_TRUE(last_look);
+  FadingGhost ghost(area, last_look->pixels);
+  const auto photograph = backend_.Photograph(backend_.ScreenWidth(), backend_.ScreenHeight());
+  EXPECT_TRUE(photograph != nullptr);
+  EXPECT_TRUE(ghost.Gone()) << "the photograph was taken while the box still faded";
 }
 
 // ---- Mouse events ----

@@ -111,6 +111,24 @@ start_desktop() {
   retry_until 5 desktop_shown || fail "the desktop pattern did not appear on the screen"
 }
 
+# start_compositor: a compositing manager (xcompmgr) draws the screen from then on, with the
+# desktop pattern as the root's picture, where compositing managers look for it.
+COMPOSITED=""
+start_compositor() {
+  for tool in xcompmgr hsetroot; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed (xcompmgr hsetroot)"; exit "$SKIP"; }
+  done
+  COMPOSITED=1
+  show_on_root "$WORK/desktop.png"
+  xcompmgr -n >"$WORK/xcompmgr.log" 2>&1 &
+  OTHER_PIDS="$OTHER_PIDS $!"
+  retry_until 10 compositor_ready || fail "xcompmgr did not start: $(cat "$WORK/xcompmgr.log")"
+  retry_until 10 desktop_shown || fail "the desktop pattern is not on the screen under xcompmgr"
+}
+
+# xcompmgr names the window that holds the screen's compositing selection after itself.
+compositor_ready() { [ -n "$(xdotool search --name '^xcompmgr$' 2>/dev/null)" ]; }
+
 # Our server is up (and not gone at once because the number was taken after all).
 server_ready() { kill -0 "$XVFB_PID" 2>/dev/null && xprop -root >/dev/null 2>&1; }
 
@@ -120,7 +138,13 @@ make_pattern() { # FILE SEED
   convert -size "${SCREEN_W}x${SCREEN_H}" -seed "$2" xc: +noise Random -depth 8 "$1"
 }
 
-show_on_root() { display -window root "$1" >/dev/null 2>&1 || true; }
+show_on_root() {
+  if [ -n "$COMPOSITED" ]; then
+    hsetroot -full "$1" >/dev/null 2>&1 || true
+  else
+    display -window root "$1" >/dev/null 2>&1 || true
+  fi
+}
 
 # start_game ARGS...: the game in the background, with this test's own runtime and data folders.
 start_game() {

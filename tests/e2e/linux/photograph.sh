@@ -1,6 +1,7 @@
 #!/bin/bash
 # The photograph: desktop A shows the desktop the game started on, pixel for pixel, with no trace of the start-up box.
-# Usage: photograph.sh [2 qt|2 xft]   (a scale of 2 set by QT_SCALE_FACTOR or by the desktop's Xft.dpi)
+# Usage: photograph.sh [2 qt|2 xft|1 composited]   (a scale of 2 set by QT_SCALE_FACTOR or by the
+# desktop's Xft.dpi; or a compositing manager drawing the screen, as most desktops have)
 source "$(dirname "$0")/lib.sh"
 scale=${1:-1}
 how=${2:-}
@@ -9,6 +10,7 @@ start_desktop
 case "$how" in
   qt) export QT_SCALE_FACTOR="$scale" ;;
   xft) xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$((96 * scale))" ;;
+  composited) start_compositor ;;
 esac
 # An interval of 0 never ticks, so desktop A stays at full size over the board.
 start_to_board -Tovik 0
