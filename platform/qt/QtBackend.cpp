@@ -18,7 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "platform/RegistryFile.h"
 #include "platform/qt/SystemInfo.h"
@@ -175,10 +177,35 @@ void QtBackend::Sleep(std::uint32_t milliseconds) {
 
 // ---- Message box ----
 
+namespace {
+
+// A message box that says once when it is about to close, while it is still on the screen. A
+// button or Escape closes it by way of buttonClicked, the window manager by way of done().
+class ClosingBox : public QMessageBox {
+ public:
+  explicit ClosingBox(QWidget* parent) : QMessageBox(parent) {
+    QObject::connect(this, &QMessageBox::buttonClicked, this, [this] { AboutToClose(); });
+  }
+  std::function<void()> about_to_close;
+
+ protected:
+  void done(int result) override {
+    AboutToClose();
+    QMessageBox::done(result);
+  }
+
+ private:
+  void AboutToClose() {
+    if (about_to_close) std::exchange(about_to_close, nullptr)();
+  }
+};
+
+}  // namespace
+
 int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
   Settle();
   // Owned by the board while it is on screen, so the window manager keeps the box above it.
-  QMessageBox box(board_->isVisible() ? board_.get() : nullptr);
+  ClosingBox box(board_->isVisible() ? board_.get() : nullptr);
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowTitle(FromUtf8(caption));
   box.setTextFormat(Qt::PlainText);
@@ -189,18 +216,22 @@ int QtBackend::MessageBox(std::string_view text, std::string_view caption, unsig
   for (const auto& [standard, answer] : set.buttons) answers.emplace_back(box.addButton(standard), answer);
   box.setDefaultButton(static_cast<QPushButton*>(answers.front().first));
   ++context_.boxes_shown;
-  const auto window = static_cast<std::uint32_t>(box.winId());
+  ClosedBox closed;
+  closed.window = static_cast<std::uint32_t>(box.winId());
+  box.about_to_close = [&] {
+    // Where it lies, with room for a frame or shadow the window manager drew around it, and
+    // how that looks with the box there, to tell later when it has left the screen.
+    const qreal ratio = box.devicePixelRatioF();
+    const QRect frame = box.frameGeometry().adjusted(-16, -16, 16, 16);
+    closed.area = QRect(QPoint(qRound(frame.left() * ratio), qRound(frame.top() * ratio)),
+                        QSize(qRound(frame.width() * ratio), qRound(frame.height() * ratio)));
+    closed.last_look = x11::ReadRoot(closed.area.x(), closed.area.y(), closed.area.width(), closed.area.height());
+  };
   box.exec();
-  // Where it lay, with room for a frame or shadow the window manager drew around it.
-  const qreal ratio = box.devicePixelRatioF();
-  const QRect frame = box.frameGeometry().adjusted(-16, -16, 16, 16);
-  const QRect area(QPoint(qRound(frame.left() * ratio), qRound(frame.top() * ratio)),
-                   QSize(qRound(frame.width() * ratio), qRound(frame.height() * ratio)));
-  // How the box looked on the screen, to tell when it has left it.
-  auto last_look = x11::ReadRoot(area.x(), area.y(), area.width(), area.height());
   box.hide();
   x11::Flush();
-  closed_boxes_.push_back({window, area, std::chrono::steady_clock::now(), std::move(last_look)});
+  closed.closed = std::chrono::steady_clock::now();
+  if (!closed.area.isEmpty()) closed_boxes_.push_back(std::move(closed));
   for (const auto& [button, answer] : answers)
     if (box.clickedButton() == button) return answer;
   // Closed without a button (Escape, the window manager): the escape button's answer.

@@ -384,8 +384,9 @@ TEST_F(QtBackendTest, ScaledCopiesMatchTheNearestPixelOfThePhotograph) {
 // ---- The photograph after a box ----
 
 // Plays a compositing manager that takes a closed box off the screen slowly: it holds the
-// screen's compositing selection, shows the box's last look where the box was, dims it a step
-// every 30 ms, and only then lets the screen show what lies beneath. On a connection of its own.
+// screen's compositing selection, shows the box's last look where the box was for 100 ms, dims
+// it a step every 30 ms, and only then lets the screen show what lies beneath. On a connection
+// of its own.
 class FadingGhost {
  public:
   FadingGhost(QRect area, std::vector<std::uint32_t> pixels) : area_(area), pixels_(std::move(pixels)) {
@@ -407,6 +408,7 @@ class FadingGhost {
     Show(0);
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     fader_ = std::thread([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(70));
       for (int step = 1; step <= 5; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         Show(step);
