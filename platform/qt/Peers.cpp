@@ -268,7 +268,6 @@ void PeerWindow::Apply() {
   }
   if (changes_ & kBackground) DrawBackground();
   changes_ = 0;
-  std::erase(context_.changed, this);
   UpdateMapping();
 }
 

@@ -81,7 +81,8 @@ struct PeerContext {
   std::optional<x11::PixelFormat> format;
   // Device pixels per logical pixel.
   qreal ratio = 1.0;
-  // Peers whose window lags behind what the game set, in the order they were changed.
+  // Peers whose window lags behind what the game set, in the order they were changed (one
+  // applied early, when shown, may stay listed and is then applied again to no effect).
   std::vector<PeerWindow*> changed;
   // Counts message boxes; a click whose press opened a box is no click.
   std::uint64_t boxes_shown = 0;

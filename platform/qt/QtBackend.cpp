@@ -291,9 +291,9 @@ void QtBackend::SetPeerBounds(Handle control, Rect bounds) {
 }
 
 void QtBackend::Settle() {
-  auto changed = std::move(context_.changed);
+  // The list keeps its room: the next tick's moves need no allocation.
+  for (PeerWindow* peer : context_.changed) peer->Apply();
   context_.changed.clear();
-  for (PeerWindow* peer : changed) peer->Apply();
   x11::Flush();
 }
 
@@ -306,7 +306,8 @@ void QtBackend::SetPeerVisible(Handle control, bool visible) {
   }
   if (auto* peer = Peer(control)) {
     peer->SetVisible(visible);
-    if (context_.dispatching == 0) context_.settle_later();
+    // Inside a call into the game the requests go out when it returns.
+    if (context_.dispatching == 0) x11::Flush();
   }
 }
 
